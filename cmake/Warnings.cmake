@@ -1,0 +1,17 @@
+# Warnings for the project's own targets; third-party headers come in as system includes.
+function(tw_warnings target)
+  target_compile_options(${target} PRIVATE
+    -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Wshadow
+    -Wnon-virtual-dtor -Woverloaded-virtual -Wold-style-cast)
+  if(TW_WERROR)
+    target_compile_options(${target} PRIVATE -Werror)
+  endif()
+endfunction()
+
+# A GoogleTest executable registered with CTest; tests are discovered at run time.
+function(tw_test name)
+  add_executable(${name} ${ARGN})
+  tw_warnings(${name})
+  target_link_libraries(${name} PRIVATE GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,75 @@
+// A listening socket for tests: the test plays the client by raising the
+// notifications; what the code under test writes is recorded.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/loop/listen_socket.h"
+
+namespace tw {
+
+class FakeListenSocket : public ListenSocket {
+ public:
+  void SetHandlers(Handlers handlers) override { handlers_ = std::move(handlers); }
+  bool Listen(std::uint16_t port) override {
+    if (refuseListen) return false;
+    port_ = port;
+    listening_ = true;
+    return true;
+  }
+  void Accept() override {
+    if (!requestPending_) return;
+    requestPending_ = false;
+    client_ = true;
+    listening_ = false;
+  }
+  void Reject() override { requestPending_ = false; }
+  void Write(std::string_view bytes) override {
+    if (client_) writes.emplace_back(bytes);
+  }
+  void CloseClient() override {
+    client_ = false;
+    listening_ = port_ != 0;
+  }
+  void Close() override {
+    client_ = false;
+    listening_ = false;
+  }
+  bool ClientConnected() const override { return client_; }
+  std::uint16_t LocalPort() const override { return port_; }
+
+  // The client's side.
+  void ClientConnects() {
+    requestPending_ = true;
+    if (handlers_.connectionRequest) handlers_.connectionRequest();
+  }
+  void ClientSends(std::string_view bytes) {
+    if (client_ && handlers_.dataArrival) handlers_.dataArrival(bytes);
+  }
+  void ClientLeaves() {
+    client_ = false;
+    listening_ = true;
+    if (handlers_.close) handlers_.close();
+  }
+
+  std::string TakeWritten() {
+    std::string all;
+    for (const auto& w : writes) all += w;
+    writes.clear();
+    return all;
+  }
+  bool Listening() const { return listening_; }
+
+  std::vector<std::string> writes;
+  bool refuseListen = false;
+
+ private:
+  Handlers handlers_;
+  std::uint16_t port_ = 0;
+  bool listening_ = false;
+  bool client_ = false;
+  bool requestPending_ = false;
+};
+
+}  // namespace tw

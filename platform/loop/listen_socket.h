@@ -1,0 +1,35 @@
+// A listening socket that serves one client at a time on the same object: it
+// stops listening while a client is connected and listens again when the
+// client leaves.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+class ListenSocket {
+ public:
+  struct Handlers {
+    std::function<void()> connectionRequest;  // call Accept() to take the client
+    std::function<void(std::string_view bytes)> dataArrival;
+    std::function<void()> close;  // the client left
+    std::function<void(const std::string& description)> error;
+  };
+
+  virtual ~ListenSocket() = default;
+
+  virtual void SetHandlers(Handlers handlers) = 0;
+  virtual bool Listen(std::uint16_t port) = 0;  // false when the port cannot be bound
+  virtual void Accept() = 0;                    // takes the pending connection request
+  virtual void Reject() = 0;                    // refuses it and keeps listening
+  virtual void Write(std::string_view bytes) = 0;
+  virtual void CloseClient() = 0;               // drops the client and listens again
+  virtual void Close() = 0;                     // stops everything
+  virtual bool ClientConnected() const = 0;
+  virtual std::uint16_t LocalPort() const = 0;
+};
+
+}  // namespace tw
