@@ -17,6 +17,8 @@
 #include "control/link/frame_codec.h"
 #include "control/link/monitor_text.h"
 #include "control/link/port_info.h"
+#include "control/link/text.h"
+#include "control/link/tl2_trap.h"
 #include "control/link/trace_log.h"
 #include "platform/loop/event_loop.h"
 
@@ -24,6 +26,8 @@ namespace tw {
 
 class TL2 {
  public:
+  static constexpr unsigned kPollIntervalMs = 60000;
+
   // Handler types; every handler gets the link as its first argument.
   using TOnNotify = std::function<void(TL2&)>;
   using TOnRead = std::function<void(TL2&, int port, std::uint8_t pid, char kind,
@@ -167,16 +171,19 @@ class TL2 {
   void PollTick();
   void ConnectionEnded();
 
-  void DecodeConnect(const Frame& frame, const std::string& line);
-  void DecodeDisconnect(const Frame& frame, const std::string& line);
+  void DecodeConnect(const Frame& frame, const std::string& line, const std::string& callFrom,
+                     const std::string& callTo);
+  void DecodeDisconnect(const Frame& frame, const std::string& line, const std::string& callFrom,
+                        const std::string& callTo);
   void DecodeUnproto(const Frame& frame);
-  void DecodeMonitored(const Frame& frame);
-  void MonitoredI(const Frame& frame, const MonitorHeader& h);
-  void MonitoredS(const Frame& frame, const MonitorHeader& h, int nr);
+  void DecodeMonitored(const Frame& frame, const std::string& callFrom, const std::string& callTo);
 
   // Runs `body`; an exception is logged as "{L2} Exception on module <name>".
   template <class Body>
-  bool Trap(std::string_view name, Body&& body);
+  bool Trap(std::string_view name, Body&& body) {
+    return RunTrapped(log_, std::forward<Body>(body),
+                      [&] { return Cat("{L2} Exception on module ", name); });
+  }
 
   EventLoop& loop_;
   std::unique_ptr<ClientSocket> socket_;

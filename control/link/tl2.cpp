@@ -1,0 +1,227 @@
+// TL2: settings, opening and closing the connection, the send path and the
+// receive path.
+#include "control/link/tl2.h"
+
+#include "control/link/text.h"
+#include "control/link/tl2_trap.h"
+
+namespace tw {
+
+TL2::TL2(EventLoop& loop) : loop_(loop), socket_(loop.NewClientSocket()) {
+  socket_->SetHandlers({
+      .connected = [this] { VOKConnect(); },
+      .disconnected = [this] { VOKDisc(); },
+      .error = [this](const std::string& description) { VOKError(description); },
+      .read = [this](std::string_view bytes) { VOKRead(bytes); },
+  });
+}
+
+TL2::~TL2() {
+  pollTimer_.reset();
+  // The link is going away: no notification may reach it any more.
+  socket_->SetHandlers({});
+  socket_->Close();
+  log_.Line(1, "{L2} VOK Object Destroyed");
+  if (OnDestroy) {
+    RunTrapped(log_, [&] { OnDestroy(*this); }, "{L2} Exception on module Destroy");
+  }
+}
+
+void TL2::SetAddress(const std::string& address) {
+  if (connected_) {
+    log_.Line(1, "{L2} Error can not change the IP Address while active");
+    return;
+  }
+  log_.Line(3, [&] { return Cat("{L2} Set Address ", address); });
+  address_ = address;
+}
+
+void TL2::SetPort(int port) {
+  if (connected_) {
+    log_.Line(1, "{L2} Error can not change the TCP Port while active");
+    return;
+  }
+  log_.Line(3, [&] { return Cat("{L2} Set TCP Port ", port); });
+  // 0 keeps the previous port; so does a number no TCP port can have.
+  if (port > 0 && port <= 65535) port_ = port;
+}
+
+void TL2::SetCallSign(const std::string& callSign) {
+  if (connected_) {
+    log_.Line(1, "{L2} Error can not change the callsign while active");
+    return;
+  }
+  log_.Line(3, [&] { return Cat("{L2} Set CallSign ", callSign); });
+  callSign_ = callSign;
+}
+
+void TL2::SetActive(bool active) {
+  log_.Line(1, [&] { return Cat("{L2} L2 Listener Activation is (", callSign_, ":", BoolText(active), ")"); });
+  // A connection attempt under way counts as open: switching off aborts it,
+  // switching on again does not start a second attempt.
+  if (active && !socket_->Active()) {
+    Open();
+  } else if (!active && socket_->Active()) {
+    Close();
+  }
+}
+
+void TL2::Open() {
+  if (address_.empty()) {
+    log_.Line(1, "{L2} ERROR No IP Address indicated, object creation aborted");
+    return;
+  }
+  if (callSign_.empty()) {
+    log_.Line(1, "{L2} ERROR No CallSign indicated, object creation aborted");
+    return;
+  }
+  portMax_ = kPortRecords;
+  for (PortInfo& record : ports_) record = PortInfo{};
+  // Bytes of an earlier connection must never prefix this one's frames.
+  reader_.Reset();
+  socket_->Connect(address_, static_cast<std::uint16_t>(port_));
+  log_.Line(1, [&] {
+    return Cat("{L2} VOK Object Opened ", socket_->RemoteHost(), ":", socket_->RemotePort());
+  });
+}
+
+void TL2::Close() {
+  pollTimer_.reset();
+  log_.Line(1, [&] { return Cat("{L2} VOK Object Closed ", address_, ":", port_); });
+  socket_->Close();
+}
+
+const PortInfo* TL2::PortRecord(int port) const {
+  if (port < 1 || port > kPortRecords) return nullptr;
+  return &ports_[static_cast<std::size_t>(port - 1)];
+}
+
+void TL2::ConnectionEnded() {
+  connected_ = false;
+  // The engine forgets registrations with the connection; so do we, so that
+  // the call-sign is registered again after a reconnection.
+  registered_ = false;
+}
+
+void TL2::VOKConnect() {
+  Trap("VOKConnect", [&] {
+    log_.Line(1, "{L2} Connected with VOKPE");
+    connected_ = true;
+    if (OnVOKUp) {
+      log_.Line(4, "{L2} Fired Event <FOnVOKUp>");
+      OnVOKUp(*this);
+    }
+    Write(0, 0, 'G', "", "", "");
+    Write(0, 0, 'R', "", "", "");
+    if (Kiss) Write(0, 0, 'k', "", "", "");
+    if (monitorMask_.find_first_of("UISC") != std::string::npos) Write(0, 0, 'm', "", "", "");
+  });
+}
+
+void TL2::VOKDisc() {
+  Trap("VOKDisc", [&] {
+    log_.Line(1, "{L2} Disconnected from VOKPE");
+    ConnectionEnded();
+    if (OnVOKDown) {
+      log_.Line(4, "{L2} Fired Event <FOnVOKDown>");
+      OnVOKDown(*this);
+    }
+  });
+}
+
+void TL2::VOKError(const std::string& description) {
+  Trap("VOKError", [&] {
+    log_.Line(1, "{L2} <VOKError> Socket Error from VOKPE");
+    log_.Line(2, [&] { return Cat("{L2} <VOKError> ", description); });
+    ConnectionEnded();
+    if (OnVOKError) {
+      log_.Line(4, "{L2} Fired Event <FOnVOKError>");
+      OnVOKError(*this);
+    }
+  });
+}
+
+void TL2::VOKRead(std::string_view bytes) {
+  Trap("VOKRead", [&] {
+    log_.Line(4, "{L2} Read from VOKPE Socket ");
+    log_.Hex(5, bytes);
+    if (!bytes.empty()) Store(bytes);
+  });
+}
+
+void TL2::Store(std::string_view bytes) {
+  Trap("Store", [&] {
+    reader_.Append(bytes);
+    // Decode may close or reopen the connection, which empties the reader:
+    // each round asks the reader afresh.
+    while (auto frame = reader_.Next()) Decode(*frame);
+  });
+}
+
+bool TL2::Write(int port, std::uint8_t pid, char kind, std::string_view callFrom,
+                std::string_view callTo, std::string_view data) {
+  bool sent = false;
+  Trap("Write", [&] {
+    if (!socket_->Active()) {
+      log_.Line(2, "{L2} L2 Frame not sent because there is no TCP/IP connection with VOKPE");
+      return;
+    }
+    if (kind == 'K' && data.size() > kMaxRawFrame) {
+      // Its length would not fit the header and the engine would lose track
+      // of the stream.
+      log_.Line(1, [&] { return Cat("{L2} <L2 Send> Frame <K> too long Len(", data.size(), "), not sent"); });
+      return;
+    }
+    log_.Line(4, [&] {
+      return Cat("{L2} <L2 Send> Port(", port, ") DK[", kind, "] Pid(", pid, ") From(", callFrom,
+                 ") To(", callTo, ") DK[", kind, "] Len(", data.size(), ") using object(",
+                 callSign_, ")");
+    });
+    log_.Hex(5, data);
+    Send(port, pid, kind, callFrom, callTo, data);
+    sent = true;
+  });
+  return sent;
+}
+
+void TL2::Send(int port, std::uint8_t pid, char kind, std::string_view callFrom,
+               std::string_view callTo, std::string_view data) {
+  Trap("Send", [&] {
+    std::string piece;
+    do {
+      bool whole = kind == 'K' || data.size() <= kMaxPiece;
+      std::size_t take = whole ? data.size() : kMaxPiece;
+      piece.resize(kHeaderSize);
+      EncodeHeader(piece.data(), port, pid, kind, callFrom, callTo, take);
+      piece.append(data.substr(0, take));
+      log_.Line(4, [&] { return Cat("{L2} Send Frame Header iLen(", data.size(), ")"); });
+      log_.Hex(5, piece);
+      if (data.empty()) {
+        log_.Line(4, "{L2} Sent NUL length frame");
+      } else if (whole) {
+        log_.Line(4, "{L2} Entered condition iLen<=DWORD(MAXFRAME-1) <SENT> or Frame <K>");
+      } else {
+        log_.Line(4, "{L2} Frame Split <SENT>");
+      }
+      SendVOK(piece);
+      data.remove_prefix(take);
+    } while (!data.empty());
+  });
+}
+
+void TL2::SendVOK(std::string_view bytes) {
+  Trap("SendVOK", [&] {
+    if (socket_->Active()) {
+      socket_->Write(bytes);
+    } else {
+      log_.Line(1, "{L2} ERROR attempt to send to VOKPE with no active connection");
+    }
+  });
+}
+
+void TL2::PollTick() {
+  if (pollTimer_) pollTimer_->SetEnabled(false);
+  Write(0, 0, 'G', "", "", "");
+}
+
+}  // namespace tw

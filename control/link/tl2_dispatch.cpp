@@ -1,0 +1,370 @@
+// TL2: what happens to each complete frame received from the engine.
+#include <algorithm>
+
+#include "control/link/text.h"
+#include "control/link/tl2.h"
+
+namespace tw {
+
+namespace {
+
+std::uint8_t ByteOr0(std::string_view data, std::size_t index) {
+  return index < data.size() ? static_cast<std::uint8_t>(data[index]) : 0;
+}
+
+// The station named in an engine notice: what follows its fourth word
+// ("*** CONNECTED With Station N0CALL"), up to the CR.
+std::string StationOf(const std::string& text) {
+  std::string rest = text;
+  for (int i = 0; i < 4; ++i) NextWord(rest);
+  return rest.substr(0, rest.find('\r'));
+}
+
+bool IsSupervisory(const std::string& type) { return type == "RR" || type == "RNR" || type == "REJ"; }
+
+bool IsLinkControl(const std::string& type) {
+  return type == "SABM" || type == "UA" || type == "DISC" || type == "DM";
+}
+
+}  // namespace
+
+void TL2::Decode(const Frame& frame) {
+  const FrameHeader& h = frame.header;
+  const std::string& data = frame.data;
+  const int port = h.port;
+  const char kind = h.kind;
+  std::string callFrom;
+  std::string callTo;
+
+  bool announced = RunTrapped(
+      log_,
+      [&] {
+        if (kind == 'K') {
+          log_.Line(4, [&] {
+            return Cat("{L2} Decode KISS Port(", port, ") Kind[", kind, "] Len(", h.length,
+                       ") + RAW AX.25 Frame");
+          });
+        } else {
+          int level = (kind == 'H' || kind == 'G' || kind == 'g') ? 5 : 4;
+          log_.Line(level, [&] {
+            return Cat("{L2} Decode Args Port(", port, ") Kind[", kind, "] {", HexByte(h.pid), "} <",
+                       h.callFrom, "> <", h.callTo, "> Len(", h.length, ") + DATA");
+          });
+        }
+        if (kind == 'I' || kind == 'S' || kind == 'T') {
+          log_.Line(4, [&] { return Cat("VOKMessage <", kind, ">"); });
+          log_.Hex(5, data);
+        }
+        callFrom = UpperText(h.callFrom);
+        callTo = UpperText(h.callTo);
+        if (OnRead) OnRead(*this, port, h.pid, kind, callFrom, callTo, data);
+      },
+      "{L2} Exception on Module TL2.Decode (Initial)");
+  if (!announced) return;
+
+  auto frameTrap = [&](auto&& body) {
+    return RunTrapped(log_, body, [&] { return Cat("{L2} Exception on Module TL2.Decode (Frame", kind, ")"); });
+  };
+
+  switch (kind) {
+    case 'K':
+      frameTrap([&] {
+        log_.Line(5, "VOK Message <K>");
+        log_.Hex(5, data);
+        if (OnRaw) OnRaw(*this, port, data);
+      });
+      break;
+    case 'H':
+      frameTrap([&] {
+        std::string words = callFrom;
+        if (!NextWord(words).empty()) ParseHeard(port, data);
+      });
+      break;
+    case 'g':
+      frameTrap([&] {
+        ParseParam(port, data);
+        if (OnParameter) {
+          log_.Line(4, "{L2} Fired Event <FOnParameter>");
+          OnParameter(*this);
+        }
+      });
+      break;
+    case 'G':
+      frameTrap([&] {
+        ParsePort(data);
+        if (OnPort) {
+          log_.Line(4, "{L2} Fired Event <FOnPort>");
+          OnPort(*this);
+        }
+      });
+      break;
+    case 'R':
+      frameTrap([&] {
+        if (data.size() < 8) return;
+        versionMajor_ = ByteOr0(data, 0) + 256 * ByteOr0(data, 1);
+        versionMinor_ = ByteOr0(data, 4) + 256 * ByteOr0(data, 5);
+        if (OnVersion) {
+          log_.Line(4, "{L2} Fired Event <FOnVersion>");
+          OnVersion(*this, versionMajor_, versionMinor_);
+        }
+      });
+      break;
+    case 'y':
+      frameTrap([&] {
+        if (data.size() < 4) return;
+        int count = ByteOr0(data, 0) + 256 * ByteOr0(data, 1);
+        if (port >= 1 && port <= kPortRecords) {
+          ports_[static_cast<std::size_t>(port - 1)].frames = ByteOr0(data, 0);
+        }
+        if (OnPortFrames) {
+          log_.Line(4, "{L2} Fired Event <FOnPortFrames>");
+          OnPortFrames(*this, port, count);
+        }
+      });
+      break;
+    case 'X':
+    case 'x':
+      frameTrap([&] {
+        const bool registering = kind == 'X';
+        const TOnRegister& event = registering ? OnRegister : OnUnRegister;
+        if (event) event(*this, callFrom, data);
+        if (data.empty()) {
+          // A reply without its answer byte says nothing about the state.
+          log_.Line(1, [&] { return Cat("{L2} Exception on Module TL2.Decode (Frame", kind, ")"); });
+          return;
+        }
+        bool accepted = data[0] == 1;
+        registered_ = registering ? accepted : !accepted;
+      });
+      break;
+    case 'C':
+      frameTrap([&] { DecodeConnect(frame, data.substr(0, data.find('\r')), callFrom, callTo); });
+      break;
+    case 'd':
+      frameTrap([&] { DecodeDisconnect(frame, data.substr(0, data.find('\r')), callFrom, callTo); });
+      break;
+    case 'D':
+      if (!frameTrap([&] {
+            if (!OnData) return;
+            log_.Line(4, "{L2} About to convert cPid <FOnData>");
+            log_.Hex(4, std::string(1, static_cast<char>(h.pid)));
+            log_.Line(4, "{L2} Fired Event <FOnData>");
+            OnData(*this, port, callFrom, callTo, h.pid, data);
+          })) {
+        log_.Line(1, [&] { return Cat("{L2} szFrom=", callFrom, " szTo=", callTo, " Data=", data); });
+      }
+      break;
+    case 'U':
+      DecodeUnproto(frame);
+      break;
+    case 'T':
+    case 'S':
+    case 'I':
+      RunTrapped(log_, [&] { DecodeMonitored(frame, callFrom, callTo); },
+                 [&] { return Cat("{L2} Exception on Module TL2.Decode (FrameTSI) Kind{", kind, "}"); });
+      break;
+    default:
+      break;
+  }
+}
+
+void TL2::DecodeConnect(const Frame& frame, const std::string& line, const std::string& callFrom,
+                        const std::string& callTo) {
+  const int port = frame.header.port;
+  const std::string& text = frame.data;
+  auto announce = [&](const TOnStation& event, std::string_view what, std::string_view eventName) {
+    log_.Line(4, [&] { return Cat("{L2} Connect (", what, ") String->", text); });
+    std::string station = StationOf(text);
+    if (event) {
+      log_.Line(4, [&] { return Cat("{L2} Fired Event <", eventName, ">"); });
+      event(*this, port, station, line);
+    }
+    if (OnStationConnect) OnStationConnect(*this, port, station, line);
+    if (OnConnect) OnConnect(*this, port, callFrom, callTo, line);
+  };
+  if (Contains(text, "CONNECTED To")) announce(OnHisConnect, "his", "FOnHisConnect");
+  if (Contains(text, "CONNECTED With")) announce(OnMyConnect, "my", "FOnMyConnect");
+}
+
+void TL2::DecodeDisconnect(const Frame& frame, const std::string& line, const std::string& callFrom,
+                           const std::string& callTo) {
+  const int port = frame.header.port;
+  const std::string& text = frame.data;
+  if (!Contains(text, "DISCONNECTED")) return;
+
+  const TOnStation* event = nullptr;
+  std::string_view eventName;
+  std::string station;
+  if (Contains(text, "RETRYOUT")) {
+    log_.Line(4, [&] { return Cat("{L2} Disconnect (retryout) String->", text); });
+    station = StationOf(text);
+    event = &OnRetryOut;
+    eventName = "FOnRetryOut";
+  } else if (Contains(text, "From")) {
+    log_.Line(4, [&] { return Cat("{L2} Disconnect (his) String->", text); });
+    station = StationOf(text);
+    log_.Hex(4, station);
+    event = &OnHisDisconnect;
+    eventName = "FOnHisDisconnect";
+  } else if (Contains(text, "With")) {
+    log_.Line(4, [&] { return Cat("{L2} Disconnect (my) String->", text); });
+    station = callTo;
+    event = &OnMyDisconnect;
+    eventName = "FOnMyDisconnect";
+  } else {
+    return;
+  }
+  if (*event) {
+    log_.Line(4, [&] { return Cat("{L2} Fired Event <", eventName, ">"); });
+    (*event)(*this, port, station, line);
+  }
+  if (OnStationDisconnect) {
+    log_.Line(4, "{L2} Fired Event <FOnRetryOut>");
+    OnStationDisconnect(*this, port, station, line);
+  }
+  if (OnDisconnect) OnDisconnect(*this, port, callFrom, callTo, line);
+}
+
+void TL2::DecodeUnproto(const Frame& frame) {
+  MonitorHeader h;
+  if (!RunTrapped(log_, [&] { GetHeader(frame.data, h); },
+                  "{L2} Exception on Module TL2.Decode.FrameU(GetHeader)")) {
+    return;
+  }
+  std::uint8_t pid = 0;
+  if (!RunTrapped(log_, [&] { pid = HexToByte(h.pid); },
+                  "{L2} Exception on Module TL2.Decode.FrameU(bPid<-)")) {
+    return;
+  }
+  RunTrapped(
+      log_,
+      [&] {
+        if (!OnDataUI) return;
+        log_.Line(4, "{L2} Fired Event <FOnDataUI>");
+        OnDataUI(*this, frame.header.port, h.source, h.destination, pid, h.info);
+      },
+      "{L2} Exception on Module TL2.Decode.FrameU(OnDataUI Event)");
+}
+
+void TL2::DecodeMonitored(const Frame& frame, const std::string& callFrom, const std::string& callTo) {
+  MonitorHeader h;
+  GetHeader(frame.data, h);
+  const int port = frame.header.port;
+  const char kind = frame.header.kind;
+  auto wants = [&](char letter) { return monitorMask_.find(letter) != std::string::npos; };
+  auto monitor = [&] {
+    if (OnMonitor) OnMonitor(*this, port, callFrom, callTo, frame.header.pid, frame.data);
+  };
+  auto iFrame = [&] {
+    monitor();
+    if (OnIFrame) {
+      log_.Line(4, "{L2} Fired Event <FOnIFrame>");
+      OnIFrame(*this, port, h.source, h.destination, h.via, h.type, h.pid, h.nr, h.ns, h.length, h.info);
+    }
+  };
+  auto sFrame = [&](int nr) {
+    monitor();
+    if (OnSFrame) {
+      log_.Line(4, "{L2} Fired Event <FOnSFrame>");
+      OnSFrame(*this, port, callFrom, callTo, h.via, h.type, nr);
+    }
+  };
+
+  if (kind == 'I') {
+    if (h.type == "I" && wants('I')) iFrame();
+    return;
+  }
+  if (kind == 'S') {
+    if ((IsSupervisory(h.type) || IsLinkControl(h.type)) && wants('S')) sFrame(h.nr);
+    return;
+  }
+  // 'T': every kind of frame the engine saw.
+  if (h.type == "I" && wants('I')) {
+    iFrame();
+    return;
+  }
+  if (h.type == "UI" && wants('U')) {
+    monitor();
+    if (OnUIFrame) {
+      log_.Line(4, "{L2} Fired Event <FOnUIFrame>");
+      OnUIFrame(*this, port, h.source, h.destination, h.via, h.type, h.pid, h.length, h.info);
+    }
+  }
+  if (IsSupervisory(h.type) && wants('S')) {
+    sFrame(h.nr);
+    return;
+  }
+  if (IsLinkControl(h.type) && wants('C')) sFrame(0);
+}
+
+void TL2::ParsePort(std::string_view data) {
+  Trap("ParsePort", [&] {
+    std::string rest(data);
+    std::string countText = SplitAt(rest, ";");
+    if (!IsDigits(countText)) return;
+    std::uint64_t announced = DigitsValue(countText);
+    // The port table has 16 records; ports past them are not addressed at all.
+    portMax_ = static_cast<int>(std::min<std::uint64_t>(announced, kPortRecords));
+    if (announced > static_cast<std::uint64_t>(kPortRecords)) {
+      log_.Line(1, [&] {
+        return Cat("{L2} <ParsePort> ", countText, " ports announced, only ", kPortRecords, " are used");
+      });
+    }
+    for (int n = 1; n <= portMax_; ++n) {
+      PortInfo& record = ports_[static_cast<std::size_t>(n - 1)];
+      record.portName = CopyToNul(SplitAt(rest, ";"));
+      log_.Line(5, [&] { return Cat("{L2} <ParsePort> Port(", n, ") ", record.portName); });
+      if (Contains(UpperText(record.portName), "LOOPBACK")) {
+        loopBack_ = true;
+        loopBackPort_ = n;
+        log_.Line(5, [&] { return Cat("{L2} <ParsePort> Port ", n, " detected as a LoopBack"); });
+      }
+      record.valid = true;
+      record.heard.fill(std::string());
+      Write(n, 0, 'H', "", "", "");
+      Write(n, 0, 'g', "", "", "");
+      Write(n, 0, 'y', "", "", "");
+    }
+    if (Poll) {
+      if (!pollTimer_) {
+        pollTimer_ = loop_.NewTimer();
+        pollTimer_->SetHandler([this] { PollTick(); });
+      }
+      pollTimer_->SetEnabled(false);
+      pollTimer_->SetInterval(kPollIntervalMs);
+      pollTimer_->SetEnabled(true);
+    }
+  });
+}
+
+void TL2::ParseParam(int port, std::string_view data) {
+  Trap("ParseParam", [&] {
+    if (port < 1 || port > kPortRecords) return;
+    PortInfo& r = ports_[static_cast<std::size_t>(port - 1)];
+    // A short reply leaves the missing capabilities at 0.
+    r.onAirBaud = ByteOr0(data, 0);
+    r.trafficLevel = ByteOr0(data, 1);
+    r.txDelay = ByteOr0(data, 2);
+    r.txTail = ByteOr0(data, 3);
+    r.persist = ByteOr0(data, 4);
+    r.slotTime = ByteOr0(data, 5);
+    r.maxFrame = ByteOr0(data, 6);
+    r.ax25Channel = ByteOr0(data, 7);
+    r.howManyBytes = ByteOr0(data, 8) + 256u * ByteOr0(data, 9) + 65536u * ByteOr0(data, 10);
+  });
+}
+
+void TL2::ParseHeard(int port, std::string_view data) {
+  Trap("ParseHeard", [&] {
+    if (port < 1 || port > kPortRecords) return;
+    auto& heard = ports_[static_cast<std::size_t>(port - 1)].heard;
+    for (std::string& slot : heard) {
+      if (slot.empty()) {
+        slot = CopyToNul(data);
+        return;
+      }
+    }
+  });
+}
+
+}  // namespace tw

@@ -1,0 +1,155 @@
+// TL2: the requests that become engine frames.
+#include "control/link/text.h"
+#include "control/link/tl2.h"
+
+namespace tw {
+
+namespace {
+constexpr std::size_t kMaxViaCalls = 25;  // what fits the 257-byte block
+constexpr std::uint8_t kPidNoLayer3 = 0xF0;
+}  // namespace
+
+void TL2::SetRegister(bool on) {
+  Trap("SetRegister", [&] {
+    log_.Line(1, [&] { return Cat("{L2} Set Register ", BoolText(on), " CallSign(", callSign_, ")"); });
+    if (on == registered_) {
+      log_.Line(1, [&] { return Cat("{L2} Set Register ignored for CallSign(", callSign_, ")"); });
+      return;
+    }
+    if (!connected_) return;
+    if (on) {
+      VOKRegister(callSign_);
+    } else {
+      VOKUnRegister(callSign_);
+    }
+  });
+}
+
+bool TL2::VOKRegister(const std::string& callSign) {
+  bool result = false;
+  Trap("VOKRegister", [&] {
+    if (callSign.empty()) return;
+    Write(0, 0, 'X', callSign, "", "");
+    result = true;
+  });
+  return result;
+}
+
+bool TL2::VOKUnRegister(const std::string& callSign) {
+  bool result = false;
+  Trap("VOKUnRegister", [&] {
+    if (callSign.empty()) return;
+    Write(0, 0, 'x', callSign, "", "");
+    result = true;
+  });
+  return result;
+}
+
+void TL2::SetMonitor(const std::string& mask) {
+  log_.Line(1, [&] { return Cat("{L2} Set Monitor <", mask, "> CallSign(", callSign_, ")"); });
+  if (mask.empty()) return;
+  std::string wanted = UpperText(mask);
+  if (wanted.find_first_not_of("MIUSCN") != std::string::npos) return;
+
+  const bool wasOn = monitorMask_ != "N";
+  const bool turnOn = wanted != "N";
+  // The engine's switch flips with each 'm': send one only when monitoring
+  // as a whole goes on or off.
+  if (wasOn != turnOn && connected_) Write(0, 0, 'm', "", "", "");
+  // Between two masks that both monitor, the new letters take effect at once.
+  monitorMask_ = turnOn ? wanted : "N";
+}
+
+void TL2::ConnectExt(int port, std::uint8_t pid, const std::string& callFrom,
+                     const std::string& callTo, const std::string& via) {
+  Trap("ConnectExt", [&] {
+    std::string block;
+    if (!via.empty()) {
+      log_.Line(4, "{L2} Connect with VIA Information");
+      std::string joined;
+      std::string rest = via;
+      while (!rest.empty()) {
+        std::string piece = RemoveChar(RemoveChar(SplitAt(rest, ","), '*'), ' ');
+        if (piece.empty()) continue;
+        if (!joined.empty()) joined.push_back(' ');
+        joined += piece;
+      }
+      if (!joined.empty() && !BuildVia(joined, block)) {
+        log_.Line(1, [&] { return Cat("{L2} <ConnectExt> Connect to ", callTo, " refused: path can not be sent"); });
+        return;
+      }
+      log_.Line(4, [&] { return Cat("{L2} VIA->[", joined, "]"); });
+      log_.Hex(5, block);
+    }
+    if (pid != 0 && pid != kPidNoLayer3) {
+      Write(port, pid, 'c', callFrom, callTo, std::string(1, static_cast<char>(pid)));
+    } else if (!block.empty()) {
+      Write(port, 0, 'v', callFrom, callTo, block);
+    } else {
+      Write(port, 0, 'C', callFrom, callTo, "");
+    }
+  });
+}
+
+void TL2::DisconnectExt(int port, const std::string& callFrom, const std::string& callTo) {
+  Trap("Disconnect Ext", [&] { Write(port, 0, 'd', callFrom, callTo, ""); });
+}
+
+void TL2::SendData(int port, std::uint8_t pid, const std::string& callFrom, const std::string& callTo,
+                   std::string_view data) {
+  Trap("SendData", [&] {
+    log_.Line(4, [&] { return Cat("{L2} SendData Received Port(", port, ") Pid(", pid, ") To(", callTo, ")"); });
+    log_.Hex(5, data);
+    Write(port, pid, 'D', callFrom, callTo, data);
+  });
+}
+
+void TL2::SendUNPROTO(int port, std::uint8_t pid, const std::string& callFrom,
+                      const std::string& callTo, const std::string& via, std::string_view data) {
+  Trap("SendUNPROTO", [&] {
+    log_.Line(4, [&] { return Cat("{L2} SendUNPROTO Received Port(", port, ") Pid(", pid, ") To(", callTo, ")"); });
+    log_.Hex(5, data);
+    std::string block;
+    if (!via.empty() && !BuildVia(via, block)) {
+      log_.Line(1, [&] { return Cat("{L2} <SendUNPROTO> Frame to ", callTo, " refused: path can not be sent"); });
+      return;
+    }
+    if (block.empty()) {
+      // No path (a via text of blanks only counts as none).
+      Write(port, pid, 'M', callFrom, callTo, data);
+    } else {
+      Write(port, pid, 'V', callFrom, callTo, block.append(data));
+    }
+  });
+}
+
+void TL2::SendKiss(int port, std::string_view frame) {
+  Trap("SendKiss", [&] {
+    log_.Line(4, [&] { return Cat("{L2} <SendKiss> Sending Frame Port(", port, ")"); });
+    Write(port, 0, 'K', "", "", frame);
+  });
+}
+
+bool TL2::BuildVia(std::string_view calls, std::string& block) {
+  block.clear();
+  std::string rest(calls);
+  std::string path[kMaxViaCalls];
+  std::size_t count = 0;
+  while (!rest.empty()) {
+    std::string call = NextWord(rest);
+    if (call.empty()) continue;
+    if (count == kMaxViaCalls) {
+      log_.Line(1, [&] { return Cat("{L2} <BuildVia> Path refused: more than ", kMaxViaCalls, " digipeaters"); });
+      return false;
+    }
+    if (call.size() > kCallFieldSize) {
+      log_.Line(1, [&] { return Cat("{L2} <BuildVia> Path refused: call ", call, " does not fit its slot"); });
+      return false;
+    }
+    path[count++] = std::move(call);
+  }
+  if (count > 0) block = EncodeViaBlock(path, count);
+  return true;
+}
+
+}  // namespace tw
