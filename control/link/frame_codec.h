@@ -42,12 +42,21 @@ void EncodeHeader(char* out, int port, std::uint8_t pid, char kind, std::string_
 
 FrameHeader DecodeHeader(const char* header);
 
+// Whether `length` data bytes of `kind` can be put on the wire. A raw frame
+// travels unsplit, so its length must fit the header's 16-bit field.
+constexpr bool CanEncode(char kind, std::size_t length) {
+  return kind != 'K' || length <= kMaxRawFrame;
+}
+
 // Calls `piece(bytes)` once for each frame that carries `data`: one frame for
 // up to 255 bytes or for kind 'K', else 255-byte frames and a remainder.
-// `piece` receives a header followed by its slice of the data.
+// `piece` receives a header followed by its slice of the data. Data that
+// CanEncode refuses gives no frame at all: a wrapped length would make the
+// engine read the rest of the data as further frames.
 template <class Piece>
 void EncodeFrames(int port, std::uint8_t pid, char kind, std::string_view callFrom,
                   std::string_view callTo, std::string_view data, Piece&& piece) {
+  if (!CanEncode(kind, data.size())) return;
   std::string frame;
   do {
     std::size_t take = (kind == 'K' || data.size() <= kMaxPiece) ? data.size() : kMaxPiece;
