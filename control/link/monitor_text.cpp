@@ -20,12 +20,12 @@ int DigitsOrZero(std::string_view text) {
 
 // The engine writes the one-based port; we hand on the port minus one. A
 // single character is decremented as a byte; a longer number is decremented
-// as a number, so ports 10 and above survive.
+// as a number, so ports 10 and above survive; neither goes below zero.
 std::string PortMinusOne(const std::string& word) {
   if (word.empty()) return {};
   if (word.size() > 1 && IsDigits(word)) {
     std::uint64_t value = DigitsValue(word);
-    return std::to_string(value - 1);
+    return std::to_string(value == 0 ? 0 : value - 1);
   }
   auto code = static_cast<unsigned char>(word[0]);
   return std::string(1, static_cast<char>(code == 0 ? 0 : code - 1));
