@@ -7,6 +7,24 @@ namespace tw {
 namespace {
 constexpr std::size_t kMaxViaCalls = 25;  // what fits the 257-byte block
 constexpr std::uint8_t kPidNoLayer3 = 0xF0;
+
+// A comma-separated path as the user wrote it ("RELAY-1*, RELAY-2") as
+// blank-separated bare calls. One pass, however many commas the text holds.
+std::string BareCalls(std::string_view via) {
+  std::string joined;
+  std::size_t begin = 0;
+  while (begin <= via.size()) {
+    std::size_t end = via.find(',', begin);
+    if (end == std::string_view::npos) end = via.size();
+    std::string piece = RemoveChar(RemoveChar(via.substr(begin, end - begin), '*'), ' ');
+    if (!piece.empty()) {
+      if (!joined.empty()) joined.push_back(' ');
+      joined += piece;
+    }
+    begin = end + 1;
+  }
+  return joined;
+}
 }  // namespace
 
 void TL2::SetRegister(bool on) {
@@ -66,14 +84,7 @@ void TL2::ConnectExt(int port, std::uint8_t pid, const std::string& callFrom,
     std::string block;
     if (!via.empty()) {
       log_.Line(4, "{L2} Connect with VIA Information");
-      std::string joined;
-      std::string rest = via;
-      while (!rest.empty()) {
-        std::string piece = RemoveChar(RemoveChar(SplitAt(rest, ","), '*'), ' ');
-        if (piece.empty()) continue;
-        if (!joined.empty()) joined.push_back(' ');
-        joined += piece;
-      }
+      std::string joined = BareCalls(via);
       if (!joined.empty() && !BuildVia(joined, block)) {
         log_.Line(1, [&] { return Cat("{L2} <ConnectExt> Connect to ", callTo, " refused: path can not be sent"); });
         return;

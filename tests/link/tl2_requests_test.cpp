@@ -133,6 +133,11 @@ TEST_F(Tl2Requests, ConnectThroughDigipeatersSendsTheBareCalls) {
   EXPECT_EQ(socket.TakeWritten(), WireHeader(0, 'v', 0, "N0CALL", "NOBODY-1", 21) + block);
   EXPECT_TRUE(Logged("{L2} Connect with VIA Information"));
   EXPECT_TRUE(Logged("{L2} VIA->[RELAY-1 RELAY-2]"));
+
+  // Empty pieces count for nothing, however many there are.
+  link.ConnectExt(1, 0, "N0CALL", "NOBODY-1", std::string(100000, ',') + "RELAY-3" + ",,");
+  EXPECT_EQ(socket.TakeWritten(),
+            WireHeader(0, 'v', 0, "N0CALL", "NOBODY-1", 11) + Block({"RELAY-3"}));
 }
 
 TEST_F(Tl2Requests, ConnectWithAnOtherPidSendsThePidAndNoPath) {
