@@ -1,0 +1,52 @@
+// The event loop over Asio: everything it creates runs its notifications on
+// the thread that runs the loop. Objects it creates must be destroyed before
+// the loop itself.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+
+#include "platform/loop/event_loop.h"
+
+namespace asio {
+class io_context;
+}
+
+namespace tw {
+
+class AsioEventLoop final : public EventLoop {
+ public:
+  AsioEventLoop();
+  ~AsioEventLoop() override;
+
+  AsioEventLoop(const AsioEventLoop&) = delete;
+  AsioEventLoop& operator=(const AsioEventLoop&) = delete;
+
+  std::unique_ptr<ClientSocket> NewClientSocket() override;
+  std::unique_ptr<ListenSocket> NewListenSocket() override;
+  std::unique_ptr<Timer> NewTimer() override;
+  void Post(std::function<void()> task) override;
+
+  // Runs handlers until Stop(), idle or not.
+  void Run();
+  // Runs handlers until none is left to run or wait for, or until Stop().
+  void RunUntilIdle();
+  // Runs handlers for `duration`, or until Stop().
+  void RunFor(std::chrono::milliseconds duration);
+  // Runs handlers until `done()` holds (checked before the first and after
+  // each handler), `timeout` has passed, or Stop(); returns `done()`.
+  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+  // Ends the Run call under way, or the next one if none is. Safe from any
+  // thread.
+  void Stop();
+
+  asio::io_context& Context();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tw
