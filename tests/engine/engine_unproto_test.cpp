@@ -38,6 +38,13 @@ TEST_F(Listeners, MonitoringClientsSeeUnprotoAsOneMonitorLine) {
   EXPECT_EQ(seen.data, " 1:Fm N0AAA-1 To ID <UI pid=F0 Len=5 >[12:34:56]\rhello\r\0"s);
   EXPECT_TRUE(h.Received(deaf).empty());
   EXPECT_TRUE(h.Received(sender).empty());
+
+  // The next toggle switches monitoring off; a sender may listen to itself.
+  h.Send(monitor, 0, 'm');
+  h.Send(sender, 0, 'm');
+  h.Send(sender, 1, 'M', "N0AAA", "ID", "x", 0xF0);
+  EXPECT_TRUE(h.Received(monitor).empty());
+  EXPECT_EQ(h.Only(sender).header.kind, 'U');
 }
 
 TEST_F(Listeners, PathAppearsInTheMonitorLineAndLongTextStaysInOneFrame) {
@@ -48,12 +55,6 @@ TEST_F(Listeners, PathAppearsInTheMonitorLineAndLongTextStaysInOneFrame) {
   EXPECT_EQ(seen.header.port, 2);
   EXPECT_EQ(seen.data,
             " 2:Fm N0AAA To BEACON Via RELAY,WIDE2-2 <UI pid=CF Len=256 >[12:34:56]\r" + info + "\r\0"s);
-}
-
-TEST_F(Listeners, MonitoringIsSwitchedOffByTheNextToggle) {
-  h.Send(monitor, 0, 'm');
-  h.Send(sender, 1, 'M', "N0AAA", "ID", "x", 0xF0);
-  EXPECT_TRUE(h.Received(monitor).empty());
 }
 
 TEST_F(Listeners, RawClientsGetARealAx25UiFrame) {
@@ -86,12 +87,6 @@ TEST_F(Listeners, UnprotoWithoutPathEndsTheAddressAtTheSource) {
   KissFrame decoded = KissDecode(quiet, 1, seen.data);
   EXPECT_EQ(decoded.via, "");
   EXPECT_EQ(decoded.info, "hi");
-}
-
-TEST_F(Listeners, SenderThatListensHearsItsOwnUnproto) {
-  h.Send(sender, 0, 'm');
-  h.Send(sender, 1, 'M', "N0AAA", "ID", "me", 0xF0);
-  EXPECT_EQ(h.Only(sender).header.kind, 'U');
 }
 
 TEST_F(Listeners, UnprotoThatNoRadioCouldSendIsDropped) {
