@@ -8,7 +8,7 @@ namespace {
 
 void PutCall(char* slot, std::string_view call) {
   std::size_t n = call.size() < kCallFieldSize ? call.size() : kCallFieldSize;
-  std::memcpy(slot, call.data(), n);
+  if (n != 0) std::memcpy(slot, call.data(), n);  // an empty view may hold a null pointer
 }
 
 std::string GetCall(const char* slot) {
