@@ -187,25 +187,21 @@ bool TL2::Write(int port, std::uint8_t pid, char kind, std::string_view callFrom
 void TL2::Send(int port, std::uint8_t pid, char kind, std::string_view callFrom,
                std::string_view callTo, std::string_view data) {
   Trap("Send", [&] {
-    std::string piece;
-    do {
-      bool whole = kind == 'K' || data.size() <= kMaxPiece;
-      std::size_t take = whole ? data.size() : kMaxPiece;
-      piece.resize(kHeaderSize);
-      EncodeHeader(piece.data(), port, pid, kind, callFrom, callTo, take);
-      piece.append(data.substr(0, take));
-      log_.Line(4, [&] { return Cat("{L2} Send Frame Header iLen(", data.size(), ")"); });
-      log_.Hex(5, piece);
-      if (data.empty()) {
+    std::size_t remaining = data.size();
+    EncodeFrames(port, pid, kind, callFrom, callTo, data, [&](std::string_view frame) {
+      std::size_t carried = frame.size() - kHeaderSize;
+      log_.Line(4, [&] { return Cat("{L2} Send Frame Header iLen(", remaining, ")"); });
+      log_.Hex(5, frame);
+      if (remaining == 0) {
         log_.Line(4, "{L2} Sent NUL length frame");
-      } else if (whole) {
+      } else if (carried == remaining) {
         log_.Line(4, "{L2} Entered condition iLen<=DWORD(MAXFRAME-1) <SENT> or Frame <K>");
       } else {
         log_.Line(4, "{L2} Frame Split <SENT>");
       }
-      SendVOK(piece);
-      data.remove_prefix(take);
-    } while (!data.empty());
+      SendVOK(frame);
+      remaining -= carried;
+    });
   });
 }
 
