@@ -122,7 +122,7 @@ void AsioStream::BeginFinish() {
 // Starts whatever the stream's state calls for; safe to call at any time.
 void AsioStream::Pump() {
   if (closed_ || !connected_) return;
-  if (!reading_ && !peerClosed_) {
+  if (!reading_ && !peerClosed_ && !delivering_) {
     reading_ = true;
     socket_.async_read_some(asio::buffer(readBuffer_),
                             [self = shared_from_this()](const std::error_code& ec, std::size_t count) {
@@ -164,7 +164,14 @@ void AsioStream::ReadDone(const std::error_code& ec, std::size_t count) {
   }
   // A stream that is finishing reads only to see the peer's close; what
   // arrives meanwhile has nobody left to receive it.
-  if (events_ != nullptr) events_->StreamRead(std::string_view(readBuffer_.data(), count));
+  if (events_ != nullptr) {
+    struct Delivering {
+      bool& flag;
+      explicit Delivering(bool& f) : flag(f) { flag = true; }
+      ~Delivering() { flag = false; }
+    } guard(delivering_);
+    events_->StreamRead(std::string_view(readBuffer_.data(), count));
+  }
   Pump();
 }
 

@@ -95,6 +95,9 @@ class AsioStream : public std::enable_shared_from_this<AsioStream> {
 
   bool connected_ = false;
   bool reading_ = false;
+  // A handler is looking at readBuffer_: no read may start into it (Asio may
+  // fill the buffer as soon as a read is started).
+  bool delivering_ = false;
   bool writing_ = false;
   bool finishing_ = false;
   bool sendShut_ = false;

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include <asio/ip/tcp.hpp>
+#include <asio/write.hpp>
 
 #include "platform/loop/asio_client_socket.h"
 #include "tests/loop/loopback_fixture.h"
@@ -298,6 +301,42 @@ TEST_F(ClientSocketTest, QueueBeyondItsLimitEndsTheConnectionWithAnError) {
   EXPECT_EQ(events.connected, 0);
   EXPECT_EQ(events.disconnected, 0);
   EXPECT_TRUE(serverEvents.received.empty());
+}
+
+}  // namespace
+}  // namespace tw::testing
+
+namespace tw::testing {
+namespace {
+
+TEST_F(ClientSocketTest, BytesHandedToTheReadHandlerStayValidWhileItClosesTheSocket) {
+  // Closing from inside the read handler must not start a read into the
+  // buffer the handler is still looking at, even with more bytes waiting.
+  asio::io_context peerContext;
+  tcp::acceptor acceptor(peerContext, tcp::endpoint(asio::ip::make_address("127.0.0.1"), 0));
+  ClientEvents events;
+  auto client = loop.NewClientSocket();
+  std::string seenAtEntry;
+  std::string seenAfterClose;
+  tcp::socket peer(peerContext);
+  events.onRead = [&](std::string_view bytes) {
+    if (!seenAtEntry.empty()) return;
+    seenAtEntry = std::string(bytes);
+    asio::write(peer, asio::buffer(std::string(100, 'B')));
+    // Loopback delivers at once; a little patience makes sure the bytes wait
+    // in the client's receive queue before it closes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    client->Close();
+    seenAfterClose = std::string(bytes);
+  };
+  client->SetHandlers(events.Handlers());
+  client->Connect("127.0.0.1", acceptor.local_endpoint().port());
+  ASSERT_TRUE(RunUntil([&] { return events.connected == 1; }));
+  acceptor.accept(peer);
+  asio::write(peer, asio::buffer(std::string(100, 'A')));
+  ASSERT_TRUE(RunUntil([&] { return !seenAtEntry.empty(); }));
+  EXPECT_EQ(seenAtEntry, std::string(seenAtEntry.size(), 'A'));
+  EXPECT_EQ(seenAfterClose, seenAtEntry);
 }
 
 }  // namespace
