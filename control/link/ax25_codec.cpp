@@ -20,7 +20,7 @@ constexpr std::uint8_t kExtensionBit = 0x01;
 std::string FCallSign(TraceLog& log, std::string_view address) {
   try {
     if (address.size() < kAddressSize) {
-      log.Line(1, "{L2} ERROR Corrupted Call received at FCallSign");
+      log.LogLine(1, "{L2} ERROR Corrupted Call received at FCallSign");
       return {};
     }
     std::string call;
@@ -33,7 +33,7 @@ std::string FCallSign(TraceLog& log, std::string_view address) {
     if (ssid != 0) call += Cat('-', ssid);
     return call;
   } catch (const std::exception&) {
-    log.Line(1, "{L2} Exception on module FCallSign");
+    log.LogLine(1, "{L2} Exception on module FCallSign");
     return {};
   }
 }
@@ -49,7 +49,7 @@ std::string XCallSign(TraceLog& log, std::string_view callSign) {
       std::uint64_t value = DigitsValue(ssidText);
       if (value > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
         // Too large to be read as a number at all.
-        log.Line(1, "{L2} Exception on module XCallSign");
+        log.LogLine(1, "{L2} Exception on module XCallSign");
         return "NOBODY0";
       }
       if (value <= 15) ssid = static_cast<unsigned>(value);
@@ -69,17 +69,17 @@ KissControl KissCtl(TraceLog& log, std::uint8_t control) {
   KissControl result;
   result.pollFinal = (control & 0x10) != 0;
   if ((control & 0x01) == 0) {
-    log.Line(5, "{L2} <KissCtl> I Frame Detected ");
+    log.LogLine(5, "{L2} <KissCtl> I Frame Detected ");
     result.type = "I";
     result.ns = static_cast<std::uint8_t>((control >> 1) & 0x07);
     result.nr = static_cast<std::uint8_t>((control >> 5) & 0x07);
   } else if ((control & 0x03) == 0x01) {
-    log.Line(5, "{L2} <KissCtl> S Frame Detected ");
+    log.LogLine(5, "{L2} <KissCtl> S Frame Detected ");
     static constexpr const char* kSupervisory[] = {"RR", "RNR", "REJ", ""};
     result.type = kSupervisory[(control >> 2) & 0x03];
     result.nr = static_cast<std::uint8_t>((control >> 5) & 0x07);
   } else {
-    log.Line(5, "{L2} <KissCtl> U Frame Detected ");
+    log.LogLine(5, "{L2} <KissCtl> U Frame Detected ");
     switch (control & 0xEC) {
       case 0x00: result.type = "UI"; break;
       case 0x0C: result.type = "DM"; break;
@@ -105,7 +105,7 @@ bool KissHeader(TraceLog& log, int enginePort, std::string_view frame, std::size
     // Bytes from `position` (one-based) to the end.
     auto remaining = [&] { return frame.size() + 1 - position; };
     if (remaining() < kAddressSize) {
-      log.Line(1, [&] {
+      log.LogLine(1, [&] {
         return Cat("{L2} ERROR Frame too short Port(", enginePort, ") From(", source, ") To(",
                    destination, ") ,discarded");
       });
@@ -114,23 +114,23 @@ bool KissHeader(TraceLog& log, int enginePort, std::string_view frame, std::size
     while (remaining() >= kAddressSize) {
       std::string_view address = frame.substr(position - 1, kAddressSize);
       std::string call = RemoveChar(FCallSign(log, address), ' ');
-      log.Line(5, [&] { return Cat("{L2} Frame Digipeater(", call, ")"); });
+      log.LogLine(5, [&] { return Cat("{L2} Frame Digipeater(", call, ")"); });
       if (!via.empty()) via.push_back(',');
       via += call;
       position += kAddressSize;
       if ((At(address, 6) & kExtensionBit) != 0) {
-        log.Line(5, "{L2} Last Call of the Frame, abandon");
+        log.LogLine(5, "{L2} Last Call of the Frame, abandon");
         return true;
       }
       if (remaining() < kAddressSize) {
-        log.Line(5, "{L2} Frame Processed Completed without processing");
+        log.LogLine(5, "{L2} Frame Processed Completed without processing");
         // The path never ended: what follows cannot be a control byte.
         return false;
       }
     }
     return true;
   } catch (const std::exception&) {
-    log.Line(1, "{L2} Exception on KissHeader Module");
+    log.LogLine(1, "{L2} Exception on KissHeader Module");
     return false;
   }
 }
@@ -139,11 +139,11 @@ KissFrame KissDecode(TraceLog& log, int enginePort, std::string_view frame) {
   KissFrame out;
   std::size_t position = 1;
   bool addressOk = KissHeader(log, enginePort, frame, position, out.source, out.destination, out.via);
-  log.Line(4, [&] {
+  log.LogLine(4, [&] {
     return Cat("{L2} <KissDecode> Returned N(", position, ") From(", out.source, ") To(",
                out.destination, ") VIA(", out.via, ")");
   });
-  auto corrupted = [&] { log.Line(2, "{L2} <KissDecode> Frame corrupted - too short "); };
+  auto corrupted = [&] { log.LogLine(2, "{L2} <KissDecode> Frame corrupted - too short "); };
   if (!addressOk || frame.size() < position) {
     corrupted();
     return out;
@@ -167,18 +167,18 @@ KissFrame KissDecode(TraceLog& log, int enginePort, std::string_view frame) {
   };
 
   if (out.type == "I") {
-    log.Line(5, "{L2} <KissDecode> I Frame Detected ");
+    log.LogLine(5, "{L2} <KissDecode> I Frame Detected ");
     if (takeInformation()) {
-      log.Line(5, [&] { return Cat("{L2} Info Buffer decoded Len(", out.infoLength, ")"); });
+      log.LogLine(5, [&] { return Cat("{L2} Info Buffer decoded Len(", out.infoLength, ")"); });
     } else {
       out.type.clear();
     }
   } else if (out.type == "RR" || out.type == "RNR" || out.type == "REJ") {
-    log.Line(5, "{L2} <KissDecode> S Frame Detected ");
+    log.LogLine(5, "{L2} <KissDecode> S Frame Detected ");
   } else if (out.type == "UI") {
     takeInformation();
   } else {
-    log.Line(5, "{L2} <KissDecode> U Frame Detected ");
+    log.LogLine(5, "{L2} <KissDecode> U Frame Detected ");
     out.pid = 0;
   }
   return out;

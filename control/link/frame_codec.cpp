@@ -75,8 +75,9 @@ std::optional<Frame> FrameReader::Next() {
     consumed_ += kHeaderSize;
   }
   if (Buffered() < pending_->length) return std::nullopt;
-  Frame frame{std::move(*pending_), buffer_.substr(consumed_, pending_->length)};
-  consumed_ += frame.header.length;
+  const std::size_t length = pending_->length;
+  Frame frame{std::move(*pending_), buffer_.substr(consumed_, length)};
+  consumed_ += length;
   pending_.reset();
   if (consumed_ == buffer_.size()) {
     buffer_.clear();

@@ -46,12 +46,10 @@ void ShapeInformation(const std::string& pid, std::string& info) {
   if (pid == "CD" || pid == "CC") {
     std::string line = UpToFirst(info, '\r');
     std::size_t lf = line.find('\n');
-    if (lf == std::string::npos) {
-      info = line + "\r";
-    } else {
-      std::string after = line.substr(lf + 1);
-      info = line.substr(0, lf) + "\r" + UpToFirst(after, '\n');
-    }
+    std::string shaped = line.substr(0, lf);
+    shaped.push_back('\r');
+    if (lf != std::string::npos) shaped.append(UpToFirst(line.substr(lf + 1), '\n'));
+    info = std::move(shaped);
   } else if (pid == "CF") {
     info = UpToFirst(UpToFirst(info, '\r'), '\n');
   }
@@ -62,8 +60,8 @@ void ShapeInformation(const std::string& pid, std::string& info) {
 bool GetHeader(TraceLog& log, std::string_view text, MonitorHeader& out) {
   out = MonitorHeader{};
   try {
-    log.Line(4, [&] { return Cat("{L2} GetHeader ->", text); });
-    log.Hex(5, text);
+    log.LogLine(4, [&] { return Cat("{L2} GetHeader ->", text); });
+    log.LogHex(5, text);
 
     std::string rest(text);
     std::string portText = SplitAt(rest, ":");
@@ -127,13 +125,13 @@ bool GetHeader(TraceLog& log, std::string_view text, MonitorHeader& out) {
     ShapeInformation(out.pid, out.info);
     if (!out.info.empty() && out.info.back() == '\0') out.info.pop_back();
     if ((type == "I" || type == "UI") && out.info.empty()) {
-      out.info = "\r";
+      out.info.assign(1, '\r');  // not = "\r": GCC 12 warns falsely on that at -O3
       out.length = 1;
     }
     return true;
   } catch (const std::exception&) {
-    log.Line(1, " Exception on module GetHeader");
-    out.info = "\r";
+    log.LogLine(1, " Exception on module GetHeader");
+    out.info.assign(1, '\r');
     out.length = 1;
     return false;
   }

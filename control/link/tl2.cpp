@@ -21,42 +21,42 @@ TL2::~TL2() {
   // The link is going away: no notification may reach it any more.
   socket_->SetHandlers({});
   socket_->Close();
-  log_.Line(1, "{L2} VOK Object Destroyed");
+  log_.LogLine(1, "{L2} VOK Object Destroyed");
   if (OnDestroy) {
-    RunTrapped(log_, [&] { OnDestroy(*this); }, "{L2} Exception on module Destroy");
+    RunTrapped(log_, [&] { Raise(OnDestroy); }, "{L2} Exception on module Destroy");
   }
 }
 
 void TL2::SetAddress(const std::string& address) {
   if (connected_) {
-    log_.Line(1, "{L2} Error can not change the IP Address while active");
+    log_.LogLine(1, "{L2} Error can not change the IP Address while active");
     return;
   }
-  log_.Line(3, [&] { return Cat("{L2} Set Address ", address); });
+  log_.LogLine(3, [&] { return Cat("{L2} Set Address ", address); });
   address_ = address;
 }
 
 void TL2::SetPort(int port) {
   if (connected_) {
-    log_.Line(1, "{L2} Error can not change the TCP Port while active");
+    log_.LogLine(1, "{L2} Error can not change the TCP Port while active");
     return;
   }
-  log_.Line(3, [&] { return Cat("{L2} Set TCP Port ", port); });
+  log_.LogLine(3, [&] { return Cat("{L2} Set TCP Port ", port); });
   // 0 keeps the previous port; so does a number no TCP port can have.
   if (port > 0 && port <= 65535) port_ = port;
 }
 
 void TL2::SetCallSign(const std::string& callSign) {
   if (connected_) {
-    log_.Line(1, "{L2} Error can not change the callsign while active");
+    log_.LogLine(1, "{L2} Error can not change the callsign while active");
     return;
   }
-  log_.Line(3, [&] { return Cat("{L2} Set CallSign ", callSign); });
+  log_.LogLine(3, [&] { return Cat("{L2} Set CallSign ", callSign); });
   callSign_ = callSign;
 }
 
 void TL2::SetActive(bool active) {
-  log_.Line(1, [&] { return Cat("{L2} L2 Listener Activation is (", callSign_, ":", BoolText(active), ")"); });
+  log_.LogLine(1, [&] { return Cat("{L2} L2 Listener Activation is (", callSign_, ":", BoolText(active), ")"); });
   // A connection attempt under way counts as open: switching off aborts it,
   // switching on again does not start a second attempt.
   if (active && !socket_->Active()) {
@@ -68,26 +68,28 @@ void TL2::SetActive(bool active) {
 
 void TL2::Open() {
   if (address_.empty()) {
-    log_.Line(1, "{L2} ERROR No IP Address indicated, object creation aborted");
+    log_.LogLine(1, "{L2} ERROR No IP Address indicated, object creation aborted");
     return;
   }
   if (callSign_.empty()) {
-    log_.Line(1, "{L2} ERROR No CallSign indicated, object creation aborted");
+    log_.LogLine(1, "{L2} ERROR No CallSign indicated, object creation aborted");
     return;
   }
+  // A new connection replaces the old one, which is closed properly first.
+  if (socket_->Active()) Close();
   portMax_ = kPortRecords;
   for (PortInfo& record : ports_) record = PortInfo{};
   // Bytes of an earlier connection must never prefix this one's frames.
   reader_.Reset();
   socket_->Connect(address_, static_cast<std::uint16_t>(port_));
-  log_.Line(1, [&] {
+  log_.LogLine(1, [&] {
     return Cat("{L2} VOK Object Opened ", socket_->RemoteHost(), ":", socket_->RemotePort());
   });
 }
 
 void TL2::Close() {
   pollTimer_.reset();
-  log_.Line(1, [&] { return Cat("{L2} VOK Object Closed ", address_, ":", port_); });
+  log_.LogLine(1, [&] { return Cat("{L2} VOK Object Closed ", address_, ":", port_); });
   socket_->Close();
 }
 
@@ -105,46 +107,46 @@ void TL2::ConnectionEnded() {
 
 void TL2::VOKConnect() {
   Trap("VOKConnect", [&] {
-    log_.Line(1, "{L2} Connected with VOKPE");
+    log_.LogLine(1, "{L2} Connected with VOKPE");
     connected_ = true;
     if (OnVOKUp) {
-      log_.Line(4, "{L2} Fired Event <FOnVOKUp>");
-      OnVOKUp(*this);
+      log_.LogLine(4, "{L2} Fired Event <FOnVOKUp>");
+      Raise(OnVOKUp);
     }
     Write(0, 0, 'G', "", "", "");
     Write(0, 0, 'R', "", "", "");
     if (Kiss) Write(0, 0, 'k', "", "", "");
-    if (monitorMask_.find_first_of("UISC") != std::string::npos) Write(0, 0, 'm', "", "", "");
+    if (MonitorWanted(monitorMask_)) Write(0, 0, 'm', "", "", "");
   });
 }
 
 void TL2::VOKDisc() {
   Trap("VOKDisc", [&] {
-    log_.Line(1, "{L2} Disconnected from VOKPE");
+    log_.LogLine(1, "{L2} Disconnected from VOKPE");
     ConnectionEnded();
     if (OnVOKDown) {
-      log_.Line(4, "{L2} Fired Event <FOnVOKDown>");
-      OnVOKDown(*this);
+      log_.LogLine(4, "{L2} Fired Event <FOnVOKDown>");
+      Raise(OnVOKDown);
     }
   });
 }
 
 void TL2::VOKError(const std::string& description) {
   Trap("VOKError", [&] {
-    log_.Line(1, "{L2} <VOKError> Socket Error from VOKPE");
-    log_.Line(2, [&] { return Cat("{L2} <VOKError> ", description); });
+    log_.LogLine(1, "{L2} <VOKError> Socket Error from VOKPE");
+    log_.LogLine(2, [&] { return Cat("{L2} <VOKError> ", description); });
     ConnectionEnded();
     if (OnVOKError) {
-      log_.Line(4, "{L2} Fired Event <FOnVOKError>");
-      OnVOKError(*this);
+      log_.LogLine(4, "{L2} Fired Event <FOnVOKError>");
+      Raise(OnVOKError);
     }
   });
 }
 
 void TL2::VOKRead(std::string_view bytes) {
   Trap("VOKRead", [&] {
-    log_.Line(4, "{L2} Read from VOKPE Socket ");
-    log_.Hex(5, bytes);
+    log_.LogLine(4, "{L2} Read from VOKPE Socket ");
+    log_.LogHex(5, bytes);
     if (!bytes.empty()) Store(bytes);
   });
 }
@@ -162,22 +164,24 @@ bool TL2::Write(int port, std::uint8_t pid, char kind, std::string_view callFrom
                 std::string_view callTo, std::string_view data) {
   bool sent = false;
   Trap("Write", [&] {
-    if (!socket_->Active()) {
-      log_.Line(2, "{L2} L2 Frame not sent because there is no TCP/IP connection with VOKPE");
+    // While the connection is still being made nothing may go ahead of the
+    // start-up requests that follow it.
+    if (!connected_ || !socket_->Active()) {
+      log_.LogLine(2, "{L2} L2 Frame not sent because there is no TCP/IP connection with VOKPE");
       return;
     }
-    if (kind == 'K' && data.size() > kMaxRawFrame) {
+    if (!CanEncode(kind, data.size())) {
       // Its length would not fit the header and the engine would lose track
       // of the stream.
-      log_.Line(1, [&] { return Cat("{L2} <L2 Send> Frame <K> too long Len(", data.size(), "), not sent"); });
+      log_.LogLine(1, [&] { return Cat("{L2} <L2 Send> Frame <K> too long Len(", data.size(), "), not sent"); });
       return;
     }
-    log_.Line(4, [&] {
+    log_.LogLine(4, [&] {
       return Cat("{L2} <L2 Send> Port(", port, ") DK[", kind, "] Pid(", pid, ") From(", callFrom,
                  ") To(", callTo, ") DK[", kind, "] Len(", data.size(), ") using object(",
                  callSign_, ")");
     });
-    log_.Hex(5, data);
+    log_.LogHex(5, data);
     Send(port, pid, kind, callFrom, callTo, data);
     sent = true;
   });
@@ -190,14 +194,14 @@ void TL2::Send(int port, std::uint8_t pid, char kind, std::string_view callFrom,
     std::size_t remaining = data.size();
     EncodeFrames(port, pid, kind, callFrom, callTo, data, [&](std::string_view frame) {
       std::size_t carried = frame.size() - kHeaderSize;
-      log_.Line(4, [&] { return Cat("{L2} Send Frame Header iLen(", remaining, ")"); });
-      log_.Hex(5, frame);
+      log_.LogLine(4, [&] { return Cat("{L2} Send Frame Header iLen(", remaining, ")"); });
+      log_.LogHex(5, frame);
       if (remaining == 0) {
-        log_.Line(4, "{L2} Sent NUL length frame");
+        log_.LogLine(4, "{L2} Sent NUL length frame");
       } else if (carried == remaining) {
-        log_.Line(4, "{L2} Entered condition iLen<=DWORD(MAXFRAME-1) <SENT> or Frame <K>");
+        log_.LogLine(4, "{L2} Entered condition iLen<=DWORD(MAXFRAME-1) <SENT> or Frame <K>");
       } else {
-        log_.Line(4, "{L2} Frame Split <SENT>");
+        log_.LogLine(4, "{L2} Frame Split <SENT>");
       }
       SendVOK(frame);
       remaining -= carried;
@@ -210,7 +214,7 @@ void TL2::SendVOK(std::string_view bytes) {
     if (socket_->Active()) {
       socket_->Write(bytes);
     } else {
-      log_.Line(1, "{L2} ERROR attempt to send to VOKPE with no active connection");
+      log_.LogLine(1, "{L2} ERROR attempt to send to VOKPE with no active connection");
     }
   });
 }

@@ -80,6 +80,10 @@ class TL2 {
   bool Connected() const { return connected_; }
   bool Registered() const { return registered_; }
   const std::string& MonitorMask() const { return monitorMask_; }
+  // Whether a mask asks the engine for monitored frames at all.
+  static bool MonitorWanted(const std::string& mask) {
+    return mask.find_first_of("IUSC") != std::string::npos;
+  }
   int VersionMajor() const { return versionMajor_; }
   int VersionMinor() const { return versionMinor_; }
   int PortMax() const { return portMax_; }
@@ -177,6 +181,15 @@ class TL2 {
                         const std::string& callTo);
   void DecodeUnproto(const Frame& frame);
   void DecodeMonitored(const Frame& frame, const std::string& callFrom, const std::string& callTo);
+
+  // Calls a copy of the handler, so a handler that replaces its own event
+  // (a container re-activating from inside it) does not free itself mid-call.
+  template <class Event, class... Args>
+  void Raise(const Event& event, Args&&... args) {
+    if (!event) return;
+    Event handler = event;
+    handler(*this, std::forward<Args>(args)...);
+  }
 
   // Runs `body`; an exception is logged as "{L2} Exception on module <name>".
   template <class Body>

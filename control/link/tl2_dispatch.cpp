@@ -40,24 +40,24 @@ void TL2::Decode(const Frame& frame) {
       log_,
       [&] {
         if (kind == 'K') {
-          log_.Line(4, [&] {
+          log_.LogLine(4, [&] {
             return Cat("{L2} Decode KISS Port(", port, ") Kind[", kind, "] Len(", h.length,
                        ") + RAW AX.25 Frame");
           });
         } else {
           int level = (kind == 'H' || kind == 'G' || kind == 'g') ? 5 : 4;
-          log_.Line(level, [&] {
+          log_.LogLine(level, [&] {
             return Cat("{L2} Decode Args Port(", port, ") Kind[", kind, "] {", HexByte(h.pid), "} <",
                        h.callFrom, "> <", h.callTo, "> Len(", h.length, ") + DATA");
           });
         }
         if (kind == 'I' || kind == 'S' || kind == 'T') {
-          log_.Line(4, [&] { return Cat("VOKMessage <", kind, ">"); });
-          log_.Hex(5, data);
+          log_.LogLine(4, [&] { return Cat("VOKMessage <", kind, ">"); });
+          log_.LogHex(5, data);
         }
         callFrom = UpperText(h.callFrom);
         callTo = UpperText(h.callTo);
-        if (OnRead) OnRead(*this, port, h.pid, kind, callFrom, callTo, data);
+        Raise(OnRead, port, h.pid, kind, callFrom, callTo, data);
       },
       "{L2} Exception on Module TL2.Decode (Initial)");
   if (!announced) return;
@@ -69,9 +69,9 @@ void TL2::Decode(const Frame& frame) {
   switch (kind) {
     case 'K':
       frameTrap([&] {
-        log_.Line(5, "VOK Message <K>");
-        log_.Hex(5, data);
-        if (OnRaw) OnRaw(*this, port, data);
+        log_.LogLine(5, "VOK Message <K>");
+        log_.LogHex(5, data);
+        Raise(OnRaw, port, data);
       });
       break;
     case 'H':
@@ -84,8 +84,8 @@ void TL2::Decode(const Frame& frame) {
       frameTrap([&] {
         ParseParam(port, data);
         if (OnParameter) {
-          log_.Line(4, "{L2} Fired Event <FOnParameter>");
-          OnParameter(*this);
+          log_.LogLine(4, "{L2} Fired Event <FOnParameter>");
+          Raise(OnParameter);
         }
       });
       break;
@@ -93,8 +93,8 @@ void TL2::Decode(const Frame& frame) {
       frameTrap([&] {
         ParsePort(data);
         if (OnPort) {
-          log_.Line(4, "{L2} Fired Event <FOnPort>");
-          OnPort(*this);
+          log_.LogLine(4, "{L2} Fired Event <FOnPort>");
+          Raise(OnPort);
         }
       });
       break;
@@ -104,8 +104,8 @@ void TL2::Decode(const Frame& frame) {
         versionMajor_ = ByteOr0(data, 0) + 256 * ByteOr0(data, 1);
         versionMinor_ = ByteOr0(data, 4) + 256 * ByteOr0(data, 5);
         if (OnVersion) {
-          log_.Line(4, "{L2} Fired Event <FOnVersion>");
-          OnVersion(*this, versionMajor_, versionMinor_);
+          log_.LogLine(4, "{L2} Fired Event <FOnVersion>");
+          Raise(OnVersion, versionMajor_, versionMinor_);
         }
       });
       break;
@@ -117,8 +117,8 @@ void TL2::Decode(const Frame& frame) {
           ports_[static_cast<std::size_t>(port - 1)].frames = ByteOr0(data, 0);
         }
         if (OnPortFrames) {
-          log_.Line(4, "{L2} Fired Event <FOnPortFrames>");
-          OnPortFrames(*this, port, count);
+          log_.LogLine(4, "{L2} Fired Event <FOnPortFrames>");
+          Raise(OnPortFrames, port, count);
         }
       });
       break;
@@ -127,10 +127,10 @@ void TL2::Decode(const Frame& frame) {
       frameTrap([&] {
         const bool registering = kind == 'X';
         const TOnRegister& event = registering ? OnRegister : OnUnRegister;
-        if (event) event(*this, callFrom, data);
+        if (event) Raise(event, callFrom, data);
         if (data.empty()) {
           // A reply without its answer byte says nothing about the state.
-          log_.Line(1, [&] { return Cat("{L2} Exception on Module TL2.Decode (Frame", kind, ")"); });
+          log_.LogLine(1, [&] { return Cat("{L2} Exception on Module TL2.Decode (Frame", kind, ")"); });
           return;
         }
         bool accepted = data[0] == 1;
@@ -146,12 +146,13 @@ void TL2::Decode(const Frame& frame) {
     case 'D':
       if (!frameTrap([&] {
             if (!OnData) return;
-            log_.Line(4, "{L2} About to convert cPid <FOnData>");
-            log_.Hex(4, std::string(1, static_cast<char>(h.pid)));
-            log_.Line(4, "{L2} Fired Event <FOnData>");
-            OnData(*this, port, callFrom, callTo, h.pid, data);
+            log_.LogLine(4, "{L2} About to convert cPid <FOnData>");
+            const char pidByte = static_cast<char>(h.pid);
+            log_.LogHex(4, std::string_view(&pidByte, 1));
+            log_.LogLine(4, "{L2} Fired Event <FOnData>");
+            Raise(OnData, port, callFrom, callTo, h.pid, data);
           })) {
-        log_.Line(1, [&] { return Cat("{L2} szFrom=", callFrom, " szTo=", callTo, " Data=", data); });
+        log_.LogLine(1, [&] { return Cat("{L2} szFrom=", callFrom, " szTo=", callTo, " Data=", data); });
       }
       break;
     case 'U':
@@ -173,14 +174,14 @@ void TL2::DecodeConnect(const Frame& frame, const std::string& line, const std::
   const int port = frame.header.port;
   const std::string& text = frame.data;
   auto announce = [&](const TOnStation& event, std::string_view what, std::string_view eventName) {
-    log_.Line(4, [&] { return Cat("{L2} Connect (", what, ") String->", text); });
+    log_.LogLine(4, [&] { return Cat("{L2} Connect (", what, ") String->", text); });
     std::string station = StationOf(text);
     if (event) {
-      log_.Line(4, [&] { return Cat("{L2} Fired Event <", eventName, ">"); });
-      event(*this, port, station, line);
+      log_.LogLine(4, [&] { return Cat("{L2} Fired Event <", eventName, ">"); });
+      Raise(event, port, station, line);
     }
-    if (OnStationConnect) OnStationConnect(*this, port, station, line);
-    if (OnConnect) OnConnect(*this, port, callFrom, callTo, line);
+    Raise(OnStationConnect, port, station, line);
+    Raise(OnConnect, port, callFrom, callTo, line);
   };
   if (Contains(text, "CONNECTED To")) announce(OnHisConnect, "his", "FOnHisConnect");
   if (Contains(text, "CONNECTED With")) announce(OnMyConnect, "my", "FOnMyConnect");
@@ -196,18 +197,18 @@ void TL2::DecodeDisconnect(const Frame& frame, const std::string& line, const st
   std::string_view eventName;
   std::string station;
   if (Contains(text, "RETRYOUT")) {
-    log_.Line(4, [&] { return Cat("{L2} Disconnect (retryout) String->", text); });
+    log_.LogLine(4, [&] { return Cat("{L2} Disconnect (retryout) String->", text); });
     station = StationOf(text);
     event = &OnRetryOut;
     eventName = "FOnRetryOut";
   } else if (Contains(text, "From")) {
-    log_.Line(4, [&] { return Cat("{L2} Disconnect (his) String->", text); });
+    log_.LogLine(4, [&] { return Cat("{L2} Disconnect (his) String->", text); });
     station = StationOf(text);
-    log_.Hex(4, station);
+    log_.LogHex(4, station);
     event = &OnHisDisconnect;
     eventName = "FOnHisDisconnect";
   } else if (Contains(text, "With")) {
-    log_.Line(4, [&] { return Cat("{L2} Disconnect (my) String->", text); });
+    log_.LogLine(4, [&] { return Cat("{L2} Disconnect (my) String->", text); });
     station = callTo;
     event = &OnMyDisconnect;
     eventName = "FOnMyDisconnect";
@@ -215,14 +216,14 @@ void TL2::DecodeDisconnect(const Frame& frame, const std::string& line, const st
     return;
   }
   if (*event) {
-    log_.Line(4, [&] { return Cat("{L2} Fired Event <", eventName, ">"); });
-    (*event)(*this, port, station, line);
+    log_.LogLine(4, [&] { return Cat("{L2} Fired Event <", eventName, ">"); });
+    Raise(*event, port, station, line);
   }
   if (OnStationDisconnect) {
-    log_.Line(4, "{L2} Fired Event <FOnRetryOut>");
-    OnStationDisconnect(*this, port, station, line);
+    log_.LogLine(4, "{L2} Fired Event <FOnRetryOut>");
+    Raise(OnStationDisconnect, port, station, line);
   }
-  if (OnDisconnect) OnDisconnect(*this, port, callFrom, callTo, line);
+  Raise(OnDisconnect, port, callFrom, callTo, line);
 }
 
 void TL2::DecodeUnproto(const Frame& frame) {
@@ -240,8 +241,8 @@ void TL2::DecodeUnproto(const Frame& frame) {
       log_,
       [&] {
         if (!OnDataUI) return;
-        log_.Line(4, "{L2} Fired Event <FOnDataUI>");
-        OnDataUI(*this, frame.header.port, h.source, h.destination, pid, h.info);
+        log_.LogLine(4, "{L2} Fired Event <FOnDataUI>");
+        Raise(OnDataUI, frame.header.port, h.source, h.destination, pid, h.info);
       },
       "{L2} Exception on Module TL2.Decode.FrameU(OnDataUI Event)");
 }
@@ -253,20 +254,20 @@ void TL2::DecodeMonitored(const Frame& frame, const std::string& callFrom, const
   const char kind = frame.header.kind;
   auto wants = [&](char letter) { return monitorMask_.find(letter) != std::string::npos; };
   auto monitor = [&] {
-    if (OnMonitor) OnMonitor(*this, port, callFrom, callTo, frame.header.pid, frame.data);
+    Raise(OnMonitor, port, callFrom, callTo, frame.header.pid, frame.data);
   };
   auto iFrame = [&] {
     monitor();
     if (OnIFrame) {
-      log_.Line(4, "{L2} Fired Event <FOnIFrame>");
-      OnIFrame(*this, port, h.source, h.destination, h.via, h.type, h.pid, h.nr, h.ns, h.length, h.info);
+      log_.LogLine(4, "{L2} Fired Event <FOnIFrame>");
+      Raise(OnIFrame, port, h.source, h.destination, h.via, h.type, h.pid, h.nr, h.ns, h.length, h.info);
     }
   };
   auto sFrame = [&](int nr) {
     monitor();
     if (OnSFrame) {
-      log_.Line(4, "{L2} Fired Event <FOnSFrame>");
-      OnSFrame(*this, port, callFrom, callTo, h.via, h.type, nr);
+      log_.LogLine(4, "{L2} Fired Event <FOnSFrame>");
+      Raise(OnSFrame, port, callFrom, callTo, h.via, h.type, nr);
     }
   };
 
@@ -286,8 +287,8 @@ void TL2::DecodeMonitored(const Frame& frame, const std::string& callFrom, const
   if (h.type == "UI" && wants('U')) {
     monitor();
     if (OnUIFrame) {
-      log_.Line(4, "{L2} Fired Event <FOnUIFrame>");
-      OnUIFrame(*this, port, h.source, h.destination, h.via, h.type, h.pid, h.length, h.info);
+      log_.LogLine(4, "{L2} Fired Event <FOnUIFrame>");
+      Raise(OnUIFrame, port, h.source, h.destination, h.via, h.type, h.pid, h.length, h.info);
     }
   }
   if (IsSupervisory(h.type) && wants('S')) {
@@ -306,18 +307,18 @@ void TL2::ParsePort(std::string_view data) {
     // The port table has 16 records; ports past them are not addressed at all.
     portMax_ = static_cast<int>(std::min<std::uint64_t>(announced, kPortRecords));
     if (announced > static_cast<std::uint64_t>(kPortRecords)) {
-      log_.Line(1, [&] {
+      log_.LogLine(1, [&] {
         return Cat("{L2} <ParsePort> ", countText, " ports announced, only ", kPortRecords, " are used");
       });
     }
     for (int n = 1; n <= portMax_; ++n) {
       PortInfo& record = ports_[static_cast<std::size_t>(n - 1)];
       record.portName = CopyToNul(SplitAt(rest, ";"));
-      log_.Line(5, [&] { return Cat("{L2} <ParsePort> Port(", n, ") ", record.portName); });
+      log_.LogLine(5, [&] { return Cat("{L2} <ParsePort> Port(", n, ") ", record.portName); });
       if (Contains(UpperText(record.portName), "LOOPBACK")) {
         loopBack_ = true;
         loopBackPort_ = n;
-        log_.Line(5, [&] { return Cat("{L2} <ParsePort> Port ", n, " detected as a LoopBack"); });
+        log_.LogLine(5, [&] { return Cat("{L2} <ParsePort> Port ", n, " detected as a LoopBack"); });
       }
       record.valid = true;
       record.heard.fill(std::string());

@@ -29,9 +29,9 @@ std::string BareCalls(std::string_view via) {
 
 void TL2::SetRegister(bool on) {
   Trap("SetRegister", [&] {
-    log_.Line(1, [&] { return Cat("{L2} Set Register ", BoolText(on), " CallSign(", callSign_, ")"); });
+    log_.LogLine(1, [&] { return Cat("{L2} Set Register ", BoolText(on), " CallSign(", callSign_, ")"); });
     if (on == registered_) {
-      log_.Line(1, [&] { return Cat("{L2} Set Register ignored for CallSign(", callSign_, ")"); });
+      log_.LogLine(1, [&] { return Cat("{L2} Set Register ignored for CallSign(", callSign_, ")"); });
       return;
     }
     if (!connected_) return;
@@ -64,35 +64,36 @@ bool TL2::VOKUnRegister(const std::string& callSign) {
 }
 
 void TL2::SetMonitor(const std::string& mask) {
-  log_.Line(1, [&] { return Cat("{L2} Set Monitor <", mask, "> CallSign(", callSign_, ")"); });
+  log_.LogLine(1, [&] { return Cat("{L2} Set Monitor <", mask, "> CallSign(", callSign_, ")"); });
   if (mask.empty()) return;
   std::string wanted = UpperText(mask);
   if (wanted.find_first_not_of("MIUSCN") != std::string::npos) return;
 
-  const bool wasOn = monitorMask_ != "N";
-  const bool turnOn = wanted != "N";
   // The engine's switch flips with each 'm': send one only when monitoring
-  // as a whole goes on or off.
-  if (wasOn != turnOn && connected_) Write(0, 0, 'm', "", "", "");
-  // Between two masks that both monitor, the new letters take effect at once.
-  monitorMask_ = turnOn ? wanted : "N";
+  // as a whole goes on or off, judged as on connecting (a mask of "M" alone
+  // asks the engine for nothing). Between two masks that both monitor, the
+  // new letters take effect at once.
+  if (MonitorWanted(monitorMask_) != MonitorWanted(wanted) && connected_) Write(0, 0, 'm', "", "", "");
+  monitorMask_ = wanted == "N" ? "N" : wanted;
 }
 
 void TL2::ConnectExt(int port, std::uint8_t pid, const std::string& callFrom,
                      const std::string& callTo, const std::string& via) {
   Trap("ConnectExt", [&] {
+    // A connect with its own PID goes out as 'c', which carries no path.
+    const bool ownPid = pid != 0 && pid != kPidNoLayer3;
     std::string block;
     if (!via.empty()) {
-      log_.Line(4, "{L2} Connect with VIA Information");
+      log_.LogLine(4, "{L2} Connect with VIA Information");
       std::string joined = BareCalls(via);
-      if (!joined.empty() && !BuildVia(joined, block)) {
-        log_.Line(1, [&] { return Cat("{L2} <ConnectExt> Connect to ", callTo, " refused: path can not be sent"); });
+      if (!ownPid && !joined.empty() && !BuildVia(joined, block)) {
+        log_.LogLine(1, [&] { return Cat("{L2} <ConnectExt> Connect to ", callTo, " refused: path can not be sent"); });
         return;
       }
-      log_.Line(4, [&] { return Cat("{L2} VIA->[", joined, "]"); });
-      log_.Hex(5, block);
+      log_.LogLine(4, [&] { return Cat("{L2} VIA->[", joined, "]"); });
+      log_.LogHex(5, block);
     }
-    if (pid != 0 && pid != kPidNoLayer3) {
+    if (ownPid) {
       Write(port, pid, 'c', callFrom, callTo, std::string(1, static_cast<char>(pid)));
     } else if (!block.empty()) {
       Write(port, 0, 'v', callFrom, callTo, block);
@@ -109,8 +110,8 @@ void TL2::DisconnectExt(int port, const std::string& callFrom, const std::string
 void TL2::SendData(int port, std::uint8_t pid, const std::string& callFrom, const std::string& callTo,
                    std::string_view data) {
   Trap("SendData", [&] {
-    log_.Line(4, [&] { return Cat("{L2} SendData Received Port(", port, ") Pid(", pid, ") To(", callTo, ")"); });
-    log_.Hex(5, data);
+    log_.LogLine(4, [&] { return Cat("{L2} SendData Received Port(", port, ") Pid(", pid, ") To(", callTo, ")"); });
+    log_.LogHex(5, data);
     Write(port, pid, 'D', callFrom, callTo, data);
   });
 }
@@ -118,11 +119,11 @@ void TL2::SendData(int port, std::uint8_t pid, const std::string& callFrom, cons
 void TL2::SendUNPROTO(int port, std::uint8_t pid, const std::string& callFrom,
                       const std::string& callTo, const std::string& via, std::string_view data) {
   Trap("SendUNPROTO", [&] {
-    log_.Line(4, [&] { return Cat("{L2} SendUNPROTO Received Port(", port, ") Pid(", pid, ") To(", callTo, ")"); });
-    log_.Hex(5, data);
+    log_.LogLine(4, [&] { return Cat("{L2} SendUNPROTO Received Port(", port, ") Pid(", pid, ") To(", callTo, ")"); });
+    log_.LogHex(5, data);
     std::string block;
     if (!via.empty() && !BuildVia(via, block)) {
-      log_.Line(1, [&] { return Cat("{L2} <SendUNPROTO> Frame to ", callTo, " refused: path can not be sent"); });
+      log_.LogLine(1, [&] { return Cat("{L2} <SendUNPROTO> Frame to ", callTo, " refused: path can not be sent"); });
       return;
     }
     if (block.empty()) {
@@ -136,7 +137,7 @@ void TL2::SendUNPROTO(int port, std::uint8_t pid, const std::string& callFrom,
 
 void TL2::SendKiss(int port, std::string_view frame) {
   Trap("SendKiss", [&] {
-    log_.Line(4, [&] { return Cat("{L2} <SendKiss> Sending Frame Port(", port, ")"); });
+    log_.LogLine(4, [&] { return Cat("{L2} <SendKiss> Sending Frame Port(", port, ")"); });
     Write(port, 0, 'K', "", "", frame);
   });
 }
@@ -150,11 +151,11 @@ bool TL2::BuildVia(std::string_view calls, std::string& block) {
     std::string call = NextWord(rest);
     if (call.empty()) continue;
     if (count == kMaxViaCalls) {
-      log_.Line(1, [&] { return Cat("{L2} <BuildVia> Path refused: more than ", kMaxViaCalls, " digipeaters"); });
+      log_.LogLine(1, [&] { return Cat("{L2} <BuildVia> Path refused: more than ", kMaxViaCalls, " digipeaters"); });
       return false;
     }
     if (call.size() > kCallFieldSize) {
-      log_.Line(1, [&] { return Cat("{L2} <BuildVia> Path refused: call ", call, " does not fit its slot"); });
+      log_.LogLine(1, [&] { return Cat("{L2} <BuildVia> Path refused: call ", call, " does not fit its slot"); });
       return false;
     }
     path[count++] = std::move(call);

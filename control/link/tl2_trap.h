@@ -15,7 +15,7 @@ bool RunTrapped(TraceLog& log, Body&& body, Message&& message) {
     return true;
   } catch (...) {
     try {
-      log.Line(1, message);
+      log.LogLine(1, message);
     } catch (...) {
       // Nothing sensible is left to do when even the log line fails.
     }

@@ -47,25 +47,25 @@ class TraceLog {
 
   bool Enabled(int level) const noexcept { return on_ && level <= level_; }
 
-  void Line(int level, std::string_view message) {
+  void LogLine(int level, std::string_view message) {
     if (Enabled(level)) WriteLine(message);
   }
 
   template <class Make>
     requires std::invocable<Make&>
-  void Line(int level, Make&& make) {
+  void LogLine(int level, Make&& make) {
     if (Enabled(level)) WriteLine(make());
   }
 
   // Hex dump: 16 bytes a line, no date; nothing for empty data.
-  void Hex(int level, std::string_view data) {
+  void LogHex(int level, std::string_view data) {
     if (Enabled(level) && !data.empty()) WriteHex(data);
   }
 
   // Empties the file (creating it when missing); used when a log is switched on.
   void TruncateFile() const;
 
-  // The dump lines for `data`, as written by Hex.
+  // The dump lines for `data`, as written by LogHex.
   static std::string HexDump(std::string_view data);
 
   // Local date and time, "YYYY-MM-DD HH:MM:SS".

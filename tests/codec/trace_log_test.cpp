@@ -70,14 +70,14 @@ TEST(TraceLogSwitch, OnlyTheExactTextYesSwitchesLoggingOn) {
     SCOPED_TRACE(value);
     LogCapture capture;
     capture.log.SetSwitch(value);
-    capture.log.Line(1, "{L2} message");
-    capture.log.Hex(1, "data");
+    capture.log.LogLine(1, "{L2} message");
+    capture.log.LogHex(1, "data");
     EXPECT_FALSE(capture.log.On());
     EXPECT_TRUE(capture.lines.empty());
   }
   LogCapture capture;
   capture.log.SetSwitch("YES");
-  capture.log.Line(1, "{L2} message");
+  capture.log.LogLine(1, "{L2} message");
   EXPECT_EQ(capture.Messages(), std::vector<std::string>{"{L2} message"});
 }
 
@@ -85,16 +85,16 @@ TEST(TraceLogSwitch, TheComponentsBooleanSwitchKeepsTheTextInStep) {
   LogCapture capture;
   capture.log.SetOn(false);
   EXPECT_EQ(capture.log.Switch(), "NOT");
-  capture.log.Line(1, "dropped");
+  capture.log.LogLine(1, "dropped");
   capture.log.SetOn(true);
   EXPECT_EQ(capture.log.Switch(), "YES");
-  capture.log.Line(1, "kept");
+  capture.log.LogLine(1, "kept");
   EXPECT_EQ(capture.Messages(), std::vector<std::string>{"kept"});
 }
 
 TEST(TraceLogLevel, TraceThreeWritesLevelsOneToThreeOnly) {
   LogCapture capture(3);
-  for (int level = 1; level <= 5; ++level) capture.log.Line(level, "level " + std::to_string(level));
+  for (int level = 1; level <= 5; ++level) capture.log.LogLine(level, "level " + std::to_string(level));
   EXPECT_EQ(capture.Messages(), (std::vector<std::string>{"level 1", "level 2", "level 3"}));
   EXPECT_TRUE(capture.log.Enabled(3));
   EXPECT_FALSE(capture.log.Enabled(4));
@@ -102,9 +102,9 @@ TEST(TraceLogLevel, TraceThreeWritesLevelsOneToThreeOnly) {
 
 TEST(TraceLogLevel, HexDumpsAreGatedLikeLines) {
   LogCapture capture(4);
-  capture.log.Hex(5, "HELLO");
+  capture.log.LogHex(5, "HELLO");
   EXPECT_TRUE(capture.lines.empty());
-  capture.log.Hex(4, "HELLO");
+  capture.log.LogHex(4, "HELLO");
   EXPECT_EQ(capture.lines.size(), 1u);
 }
 
@@ -115,17 +115,17 @@ TEST(TraceLogLevel, ADisabledMessageIsNeverBuilt) {
     return std::string("{L2} built");
   };
   LogCapture capture(3);
-  capture.log.Line(4, make);
-  capture.log.Line(5, make);
+  capture.log.LogLine(4, make);
+  capture.log.LogLine(5, make);
   EXPECT_EQ(built, 0);
 
   capture.log.SetSwitch("NOT");
-  capture.log.Line(1, make);
+  capture.log.LogLine(1, make);
   EXPECT_EQ(built, 0);
   EXPECT_TRUE(capture.lines.empty());
 
   capture.log.SetSwitch("YES");
-  capture.log.Line(3, make);
+  capture.log.LogLine(3, make);
   EXPECT_EQ(built, 1);
   EXPECT_EQ(capture.Messages(), std::vector<std::string>{"{L2} built"});
 }
@@ -133,8 +133,8 @@ TEST(TraceLogLevel, ADisabledMessageIsNeverBuilt) {
 TEST(TraceLogLine, OneLinePerMessageWithDateTimeAndBlankPrefix) {
   LogCapture capture;
   std::string before = TraceLog::Timestamp();
-  capture.log.Line(1, "{L2} <Op> first");
-  capture.log.Line(2, "{L2} second \x00\xFF"s);
+  capture.log.LogLine(1, "{L2} <Op> first");
+  capture.log.LogLine(2, "{L2} second \x00\xFF"s);
   std::string after = TraceLog::Timestamp();
 
   ASSERT_EQ(capture.lines.size(), 2u);
@@ -174,12 +174,12 @@ TEST(TraceLogHexDump, OnlyBlankToLowerZAreShownAsCharacters) {
 
 TEST(TraceLogHexDump, HexGoesToTheSinkOneUndatedLineAtATime) {
   LogCapture capture;
-  capture.log.Hex(5, "0123456789ABCDEF\x01\x02"s);
+  capture.log.LogHex(5, "0123456789ABCDEF\x01\x02"s);
   ASSERT_EQ(capture.lines.size(), 2u);
   EXPECT_EQ(capture.lines[0], " |30 31 32 33 34 35 36 37 38 39 41 42 43 44 45 46 |0123456789ABCDEF");
   EXPECT_EQ(capture.lines[1], " |01 02 " + Repeat("-- ", 14) + "|.." + std::string(14, ' '));
 
-  capture.log.Hex(5, "");
+  capture.log.LogHex(5, "");
   EXPECT_EQ(capture.lines.size(), 2u);
 }
 
@@ -190,10 +190,10 @@ TEST_F(TempDir, AMissingFileIsCreatedAndLinesAreAppended) {
   log.SetSwitch("YES");
   log.SetLevel(5);
   log.SetFileName(path);
-  log.Line(1, "{L2} one");
+  log.LogLine(1, "{L2} one");
   ASSERT_TRUE(fs::exists(path));
-  log.Hex(5, "AB");
-  log.Line(4, "{L2} two");
+  log.LogHex(5, "AB");
+  log.LogLine(4, "{L2} two");
 
   auto lines = ReadLines(path);
   ASSERT_EQ(lines.size(), 3u);
@@ -211,9 +211,9 @@ TEST_F(TempDir, TwoLogsNamingOneFileInterleaveInCallOrder) {
     log->SetSwitch("YES");
     log->SetFileName(path);
   }
-  a.Line(1, "{L2} a1");
-  b.Line(1, "{L2Beacon} b1");
-  a.Line(1, "{L2} a2");
+  a.LogLine(1, "{L2} a1");
+  b.LogLine(1, "{L2Beacon} b1");
+  a.LogLine(1, "{L2} a2");
   auto lines = ReadLines(path);
   ASSERT_EQ(lines.size(), 3u);
   EXPECT_EQ(lines[0].substr(20), "{L2} a1");
@@ -227,8 +227,8 @@ TEST_F(TempDir, AnUnwritableFileIsSkippedAndTheSinkStillGetsTheLine) {
     SCOPED_TRACE(path);
     capture.lines.clear();
     capture.log.SetFileName(path);
-    EXPECT_NO_THROW(capture.log.Line(1, "{L2} still here"));
-    EXPECT_NO_THROW(capture.log.Hex(5, "xyz"));
+    EXPECT_NO_THROW(capture.log.LogLine(1, "{L2} still here"));
+    EXPECT_NO_THROW(capture.log.LogHex(5, "xyz"));
     EXPECT_NO_THROW(capture.log.TruncateFile());
     ASSERT_EQ(capture.lines.size(), 2u);
     EXPECT_EQ(capture.lines[0].substr(20), "{L2} still here");
@@ -239,7 +239,7 @@ TEST_F(TempDir, AnUnwritableFileIsSkippedAndTheSinkStillGetsTheLine) {
   // Logging goes on as soon as the name is usable again.
   std::string path = PathOf("ok.log");
   capture.log.SetFileName(path);
-  capture.log.Line(1, "{L2} written");
+  capture.log.LogLine(1, "{L2} written");
   EXPECT_EQ(ReadLines(path).size(), 1u);
 }
 
@@ -252,11 +252,11 @@ TEST_F(TempDir, TruncateFileEmptiesAnExistingFileAndCreatesAMissingOne) {
   EXPECT_EQ(fs::file_size(path), 0u);
 
   log.SetOn(true);
-  log.Line(1, "{VOK} old line");
+  log.LogLine(1, "{VOK} old line");
   ASSERT_GT(fs::file_size(path), 0u);
   log.TruncateFile();
   EXPECT_EQ(fs::file_size(path), 0u);
-  log.Line(1, "{VOK} new line");
+  log.LogLine(1, "{VOK} new line");
   auto lines = ReadLines(path);
   ASSERT_EQ(lines.size(), 1u);
   EXPECT_EQ(lines[0].substr(20), "{VOK} new line");
@@ -267,7 +267,7 @@ TEST_F(TempDir, WithoutAFileNameLinesReachOnlyTheSink) {
   fs::path previous = fs::current_path();
   fs::current_path(dir_);
   LogCapture capture;
-  capture.log.Line(1, "{VOK} only to the container");
+  capture.log.LogLine(1, "{VOK} only to the container");
   capture.log.TruncateFile();
   EXPECT_EQ(capture.lines.size(), 1u);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()), before);

@@ -180,6 +180,45 @@ TEST_F(Tl2Connection, SwitchingOnTwiceDuringAnAttemptStartsOnlyOneAttempt) {
   EXPECT_EQ(socket.connectCalls, 1);
 }
 
+TEST_F(Tl2Connection, NothingIsSentWhileTheConnectionIsBeingMade) {
+  link.SetAddress("127.0.0.1");
+  link.SetCallSign("N0CALL");
+  link.SetActive(true);
+  ASSERT_TRUE(socket.Active());
+  EXPECT_FALSE(link.Write(1, 0, 'M', "N0CALL", "ID", "early"));
+  EXPECT_TRUE(Logged("{L2} L2 Frame not sent because there is no TCP/IP connection with VOKPE"));
+  socket.CompleteConnect();
+  // The start-up requests are the first bytes on the wire.
+  EXPECT_EQ(SentKinds(), "GR");
+}
+
+TEST_F(Tl2Connection, OpeningAgainWhileConnectedEndsTheOldConnectionFirst) {
+  int downs = 0;
+  link.OnVOKDown = [&](TL2&) { ++downs; };
+  Connect();
+  link.Open();
+  EXPECT_EQ(downs, 1);
+  EXPECT_FALSE(link.Connected());
+  EXPECT_EQ(socket.connectCalls, 2);
+  EXPECT_TRUE(socket.Active());
+}
+
+TEST_F(Tl2Connection, AHandlerMayReplaceItsOwnEvent) {
+  // A container re-activating from inside an event assigns the events again;
+  // the running handler must survive that.
+  Connect();
+  std::string seen;
+  auto big = std::string(64, 'x');  // a capture too large for any small-buffer storage
+  link.OnRead = [&, big](TL2& l, int, std::uint8_t, char kind, const std::string&, const std::string&,
+                         const std::string&) {
+    l.OnRead = nullptr;
+    seen.push_back(kind);
+    seen += big.substr(0, 1);
+  };
+  Receive(InFrame('R', 1, std::string(8, '\0')) + InFrame('R', 1, std::string(8, '\0')));
+  EXPECT_EQ(seen, "Rx");
+}
+
 TEST_F(Tl2Connection, PeerClosingAndSocketErrorEndTheConnection) {
   int downs = 0;
   int errors = 0;

@@ -115,6 +115,21 @@ TEST_F(Tl2Requests, MonitorMaskChangesWhileIdleSendNothing) {
   EXPECT_TRUE(socket.writes.empty());
 }
 
+TEST_F(Tl2Requests, AMaskOfMAloneKeepsTheEngineSwitchAsOnConnecting) {
+  // Connecting sends 'm' only for I, U, S or C; switching must agree, or the
+  // engine's switch ends up inverted after a reconnection.
+  Connect();
+  link.SetMonitor("M");
+  EXPECT_EQ(link.MonitorMask(), "M");
+  EXPECT_TRUE(socket.writes.empty());
+  link.SetMonitor("MI");
+  EXPECT_EQ(socket.TakeWritten(), WireHeader(0, 'm', 0, "", "", 0));
+  link.SetMonitor("M");
+  EXPECT_EQ(socket.TakeWritten(), WireHeader(0, 'm', 0, "", "", 0));
+  link.SetMonitor("N");
+  EXPECT_TRUE(socket.writes.empty());
+}
+
 // ---- connects ---------------------------------------------------------------------------
 
 TEST_F(Tl2Requests, ConnectWithoutPathOrPid) {
@@ -164,9 +179,18 @@ TEST_F(Tl2Requests, ConnectWhosePathCannotBeSentIsRefused) {
   EXPECT_TRUE(Logged("{L2} <ConnectExt> Connect to FAR refused: path can not be sent"));
   link.ConnectExt(1, 0, "N0CALL", "FAR", "RELAY,ABCDEFGHIJK");
   EXPECT_TRUE(Logged("{L2} <BuildVia> Path refused: call ABCDEFGHIJK does not fit its slot"));
-  // Not even a connect without the path, nor one with a special PID.
-  link.ConnectExt(1, 0xCF, "N0CALL", "FAR", Joined(Calls(30), ","));
+  // Not even a connect without the path.
   EXPECT_TRUE(socket.writes.empty());
+}
+
+TEST_F(Tl2Requests, ConnectWithItsOwnPidIgnoresAPathItWouldNotCarry) {
+  Connect();
+  link.ConnectExt(1, 0xCF, "N0CALL", "FAR", Joined(Calls(30), ","));
+  std::vector<Frame> sent = Sent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].header.kind, 'c');
+  EXPECT_EQ(sent[0].data, "\xCF");
+  EXPECT_FALSE(Logged("{L2} <BuildVia> Path refused: more than 25 digipeaters"));
 }
 
 TEST_F(Tl2Requests, DisconnectSendsTheCalls) {

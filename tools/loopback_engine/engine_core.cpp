@@ -45,7 +45,7 @@ LoopbackEngine::LoopbackEngine(EngineConfig config, TimeOfDay timeOfDay)
 ClientId LoopbackEngine::Connect() {
   ClientId id = nextClient_++;
   clients_.emplace(id, Client{});
-  log_.Line(1, [&] { return Cat("{LBE} Client(", id, ") connected"); });
+  log_.LogLine(1, [&] { return Cat("{LBE} Client(", id, ") connected"); });
   return id;
 }
 
@@ -67,7 +67,7 @@ bool LoopbackEngine::Receive(ClientId client, std::string_view bytes) {
       if (header && !IsLetter(header->kind)) {
         // Every kind is a letter: anything else means the stream lost its
         // framing, and whatever follows would be read as nonsense headers.
-        log_.Line(1, [&] {
+        log_.LogLine(1, [&] {
           return Cat("{LBE} Client(", client, ") dropped: frame kind ", KindText(header->kind),
                      " is not a letter");
         });
@@ -88,7 +88,7 @@ void LoopbackEngine::Disconnect(ClientId client) {
   std::erase_if(registrations_, [&](const auto& entry) { return entry.second.client == client; });
   clients_.erase(client);
   std::erase_if(output_, [&](const Outgoing& out) { return out.client == client; });
-  log_.Line(1, [&] { return Cat("{LBE} Client(", client, ") disconnected"); });
+  log_.LogLine(1, [&] { return Cat("{LBE} Client(", client, ") disconnected"); });
 }
 
 void LoopbackEngine::Tick(Millis now) {
@@ -102,7 +102,7 @@ void LoopbackEngine::Tick(Millis now) {
                                   std::make_move_iterator(firstLater));
   pending_.erase(pending_.begin(), firstLater);
   for (const PendingConnect& p : due) {
-    log_.Line(2, [&] {
+    log_.LogLine(2, [&] {
       return Cat("{LBE} Client(", p.client, ") retry-out Port(", p.port, ") ", p.own, " -> ", p.remote);
     });
     Send(p.client, p.port, 0, 'd', p.remote, p.own, RetryOut(p.remote));
@@ -126,7 +126,7 @@ std::size_t LoopbackEngine::BufferedBytes(ClientId client) const {
 
 void LoopbackEngine::Handle(ClientId client, Client& state, const Frame& frame) {
   const FrameHeader& h = frame.header;
-  log_.Line(3, [&] {
+  log_.LogLine(3, [&] {
     return Cat("{LBE} Client(", client, ") Kind[", h.kind, "] Port(", h.port, ") From(", h.callFrom,
                ") To(", h.callTo, ") Len(", frame.data.size(), ")");
   });
@@ -174,7 +174,7 @@ void LoopbackEngine::Handle(ClientId client, Client& state, const Frame& frame) 
       if (ParseViaBlock(frame.data)) {
         ConnectRequest(client, h);
       } else {
-        log_.Line(2, [&] { return Cat("{LBE} Client(", client, ") 'v' with a broken path, ignored"); });
+        log_.LogLine(2, [&] { return Cat("{LBE} Client(", client, ") 'v' with a broken path, ignored"); });
       }
       break;
     case 'd':
@@ -190,14 +190,14 @@ void LoopbackEngine::Handle(ClientId client, Client& state, const Frame& frame) 
       if (auto via = ParseViaBlock(frame.data)) {
         Unproto(client, h, via->calls, std::string_view(frame.data).substr(via->size));
       } else {
-        log_.Line(2, [&] { return Cat("{LBE} Client(", client, ") 'V' with a broken path, ignored"); });
+        log_.LogLine(2, [&] { return Cat("{LBE} Client(", client, ") 'V' with a broken path, ignored"); });
       }
       break;
     case 'K':
       Raw(client, frame);
       break;
     default:
-      log_.Line(2, [&] { return Cat("{LBE} Client(", client, ") unknown kind ", h.kind, " ignored"); });
+      log_.LogLine(2, [&] { return Cat("{LBE} Client(", client, ") unknown kind ", h.kind, " ignored"); });
       break;
   }
 }
@@ -216,7 +216,7 @@ void LoopbackEngine::Register(ClientId client, Client& state, const FrameHeader&
       accepted = true;
     }
   }
-  log_.Line(2, [&] {
+  log_.LogLine(2, [&] {
     return Cat("{LBE} Client(", client, ") register ", call, accepted ? " accepted" : " refused");
   });
   Send(client, header.port, 0, 'X', call, "", std::string(1, accepted ? '\1' : '\0'));
@@ -243,7 +243,7 @@ void LoopbackEngine::ConnectRequest(ClientId client, const FrameHeader& header) 
   const std::string& remote = header.callTo;
   if (ValidPort(port) && !own.empty()) NoteHeard(port, own);
   if (links_.FindEnd(client, port, own, remote) || FindPending(client, port, own, remote) != pending_.end()) {
-    log_.Line(2, [&] {
+    log_.LogLine(2, [&] {
       return Cat("{LBE} Client(", client, ") connect ", own, " -> ", remote, " already under way, ignored");
     });
     return;
@@ -251,7 +251,7 @@ void LoopbackEngine::ConnectRequest(ClientId client, const FrameHeader& header) 
   if (LinksHeldBy(client) >= config_.maxLinksPerClient) {
     // Refused at once rather than queued: a queue would let one client fill
     // the engine's memory with connects to nobody.
-    log_.Line(1, [&] { return Cat("{LBE} Client(", client, ") at its link limit, connect refused"); });
+    log_.LogLine(1, [&] { return Cat("{LBE} Client(", client, ") at its link limit, connect refused"); });
     Send(client, port, 0, 'd', remote, own, RetryOut(remote));
     return;
   }
@@ -271,7 +271,7 @@ void LoopbackEngine::ConnectRequest(ClientId client, const FrameHeader& header) 
   }
   Registration called = registered->second;
   links_.Add(Link{port, LinkEnd{client, own, remote}, LinkEnd{called.client, called.call, own}});
-  log_.Line(2, [&] {
+  log_.LogLine(2, [&] {
     return Cat("{LBE} Port(", port, ") link ", own, " (client ", client, ") -> ", called.call,
                " (client ", called.client, ")");
   });
@@ -298,7 +298,7 @@ void LoopbackEngine::Data(ClientId client, const Frame& frame) {
   const FrameHeader& h = frame.header;
   auto end = links_.FindEnd(client, h.port, h.callFrom, h.callTo);
   if (!end || frame.data.empty()) {
-    log_.Line(2, [&] {
+    log_.LogLine(2, [&] {
       return Cat("{LBE} Client(", client, ") data Port(", h.port, ") From(", h.callFrom, ") To(",
                  h.callTo, ") without a link, ignored");
     });
@@ -313,7 +313,7 @@ void LoopbackEngine::Unproto(ClientId client, const FrameHeader& header,
                              const std::vector<std::string>& digis, std::string_view info) {
   auto frame = MakeUiFrame(header.callFrom, header.callTo, digis, header.pid, info);
   if (!ValidPort(header.port) || !frame) {
-    log_.Line(2, [&] {
+    log_.LogLine(2, [&] {
       return Cat("{LBE} Client(", client, ") unproto Port(", header.port, ") From(", header.callFrom,
                  ") To(", header.callTo, ") cannot be sent, ignored");
     });
@@ -345,7 +345,7 @@ void LoopbackEngine::HeardList(ClientId client, const FrameHeader& header) {
 
 void LoopbackEngine::ScheduleRetryOut(ClientId client, int port, const std::string& own,
                                       const std::string& remote) {
-  log_.Line(2, [&] {
+  log_.LogLine(2, [&] {
     return Cat("{LBE} Client(", client, ") connect Port(", port, ") ", own, " -> ", remote,
                ": nobody answers");
   });
@@ -371,7 +371,7 @@ std::size_t LoopbackEngine::LinksHeldBy(ClientId client) const {
 void LoopbackEngine::EndLink(LinkId id, std::optional<ClientId> gone) {
   std::optional<Link> link = links_.Remove(id);
   if (!link) return;
-  log_.Line(2, [&] {
+  log_.LogLine(2, [&] {
     return Cat("{LBE} Port(", link->port, ") link ", link->caller.own, " -> ", link->caller.remote, " ended");
   });
   auto tell = [&](const LinkEnd& end) {
