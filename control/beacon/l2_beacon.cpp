@@ -11,7 +11,7 @@ TL2Beacon::TL2Beacon(EventLoop& loop) : loop_(loop) {
   log_.SetSwitch("NOT");
   log_.SetLevel(1);
   log_.SetFileName("L2Digi.LOG");
-  log_.Line(1, "{L2Beacon} L2 Broadcast Object Created");
+  log_.LogLine(1, "{L2Beacon} L2 Broadcast Object Created");
 }
 
 TL2Beacon::~TL2Beacon() {
@@ -20,7 +20,7 @@ TL2Beacon::~TL2Beacon() {
     timer_.reset();
   }
   retired_.clear();
-  log_.Line(5, "{L2Beacon} L2 BroadCast Object Released");
+  log_.LogLine(5, "{L2Beacon} L2 BroadCast Object Released");
 }
 
 void TL2Beacon::SetActive(bool active) {
@@ -32,7 +32,8 @@ void TL2Beacon::SetActive(bool active) {
     timer_->SetInterval(TimerInterval());
     timer_->SetEnabled(true);
     TimerTick();
-    log_.Line(1, "{L2Beacon} L2 BroadCast Object started");
+    // The first cycle's handler may already have stopped the beacon.
+    if (active_) log_.LogLine(1, "{L2Beacon} L2 BroadCast Object started");
     return;
   }
   if (timer_) {
@@ -43,7 +44,7 @@ void TL2Beacon::SetActive(bool active) {
       timer_.reset();
     }
   }
-  log_.Line(1, "{L2Beacon} L2 BroadCast Object stopped");
+  log_.LogLine(1, "{L2Beacon} L2 BroadCast Object stopped");
 }
 
 void TL2Beacon::TimerTick() {
@@ -62,19 +63,21 @@ void TL2Beacon::TimerTick() {
 void TL2Beacon::Cycle() {
   TL2* link = VOKL2;
   if (link == nullptr) {
-    log_.Line(1, "{L2Beacon} ERROR No L2 Object Assigned (VOKL2 property)");
+    log_.LogLine(1, "{L2Beacon} ERROR No L2 Object Assigned (VOKL2 property)");
     return;
   }
-  log_.Line(4, "{L2Beacon} Beacon Timer Tick");
+  log_.LogLine(4, "{L2Beacon} Beacon Timer Tick");
   // The handler may change the settings while the cycle runs; every port of
   // one cycle gets the same frame.
   const std::string call = Call;
   const std::string id = Id;
   const std::string via = Via;
   const std::string text = Text;
+  // A copy of the handler too: it may replace itself.
+  const TOnPost handler = OnPost;
   for (int port = link->PortMax(); port >= 1; --port) {
-    if (OnPost) {
-      OnPost(link, port, call, id, via, text);
+    if (handler) {
+      handler(link, port, call, id, via, text);
     } else {
       Post(link, port, call, id, via, text);
     }
@@ -85,14 +88,14 @@ void TL2Beacon::Post(TL2* link, int port, const std::string& from, const std::st
                      const std::string& via, const std::string& text) {
   RunTrapped(log_, [&] {
     if (link == nullptr) {
-      log_.Line(1, "{L2Beacon} ERROR Invalid Reference to L2 Object");
-      log_.Hex(5, Text);
+      log_.LogLine(1, "{L2Beacon} ERROR Invalid Reference to L2 Object");
+      log_.LogHex(5, Text);
       return;
     }
     std::string block;
     if (!via.empty() && !link->BuildVia(via, block)) {
       // A beacon that asked for a path never leaves without it.
-      log_.Line(1, [&] { return Cat("{L2Beacon} Post refused for Port(", port, "): path can not be sent"); });
+      log_.LogLine(1, [&] { return Cat("{L2Beacon} Post refused for Port(", port, "): path can not be sent"); });
       return;
     }
     if (block.empty()) {
@@ -102,13 +105,13 @@ void TL2Beacon::Post(TL2* link, int port, const std::string& from, const std::st
     } else {
       link->Write(port, Pid, 'V', from, to, block.append(text));
     }
-    log_.Line(4, [&] { return Cat("{L2Beacon} Post Performed for Port(", port, ")"); });
+    log_.LogLine(4, [&] { return Cat("{L2Beacon} Post Performed for Port(", port, ")"); });
   }, "{L2Beacon} Exception on module Post");
 }
 
 unsigned TL2Beacon::TimerInterval() const {
-  // A timer needs a positive period; anything less would fire without pause.
-  return Interval > 0 ? static_cast<unsigned>(Interval) : 1u;
+  // An interval of 0 (or less) stops further cycles: the timer never ticks.
+  return Interval > 0 ? static_cast<unsigned>(Interval) : 0u;
 }
 
 }  // namespace tw

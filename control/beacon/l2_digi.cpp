@@ -59,12 +59,12 @@ TL2Digi::TL2Digi() {
 }
 
 TL2Digi::~TL2Digi() {
-  log_.Line(1, [&] { return Cat("{L2Digi} VOK L2 Digi(", DigiCall, ") Object Destroyed"); });
+  log_.LogLine(1, [&] { return Cat("{L2Digi} VOK L2 Digi(", DigiCall, ") Object Destroyed"); });
 }
 
 void TL2Digi::SetActive(bool active) {
   active_ = active;
-  if (active) log_.Line(2, [&] { return Cat("{L2Digi} L2 Digi activated as ", DigiCall); });
+  if (active) log_.LogLine(2, [&] { return Cat("{L2Digi} L2 Digi activated as ", DigiCall); });
 }
 
 void TL2Digi::Post(TL2* link, int port, std::string_view frame) {
@@ -72,7 +72,7 @@ void TL2Digi::Post(TL2* link, int port, std::string_view frame) {
   ++depth_;
   RunTrapped(log_, [&] {
     if (depth_ > kMaxNesting) {
-      log_.Line(1, "{L2DIGI} ERROR Frame posted again deeper than any path allows, discarded");
+      log_.LogLine(1, "{L2DIGI} ERROR Frame posted again deeper than any path allows, discarded");
       return;
     }
     Examine(link, port, frame);
@@ -82,27 +82,27 @@ void TL2Digi::Post(TL2* link, int port, std::string_view frame) {
 
 void TL2Digi::Examine(TL2* link, int port, std::string_view frame) {
   if (frame.size() <= kFirstStation) {
-    log_.Line(1, "{L2DIGI} ERROR Corrupted Frame less than 15 bytes long, discarded");
+    log_.LogLine(1, "{L2DIGI} ERROR Corrupted Frame less than 15 bytes long, discarded");
     return;
   }
   if ((ByteAt(frame, kSourceSsid) & kLastAddressBit) != 0) return;  // no path to repeat
 
   const std::string source = CallSignAt(link, frame, kSource);
   const std::string destination = CallSignAt(link, frame, kDestination);
-  log_.Line(3, [&] {
+  log_.LogLine(3, [&] {
     return Cat("{L2DIGI} KISS Post->Port (", port, ") From(", source, ") To(", destination, ")");
   });
-  log_.Hex(5, frame);
+  log_.LogHex(5, frame);
 
   if (!HasRoomForStation(frame, kFirstStation)) {
-    log_.Line(1, [&] {
+    log_.LogLine(1, [&] {
       return Cat("{L2DIGI} ERROR Frame too short Port(", port, " From(", source, ") To(",
                  destination, ") ,discarded");
     });
     return;
   }
   if (PathTooLong(frame)) {
-    log_.Line(1, [&] {
+    log_.LogLine(1, [&] {
       return Cat("{L2DIGI} ERROR Path longer than ", TL2Digi::kMaxDigipeaters,
                  " digipeaters Port(", port, ") From(", source, ") To(", destination,
                  ") ,discarded");
@@ -113,7 +113,7 @@ void TL2Digi::Examine(TL2* link, int port, std::string_view frame) {
   std::size_t at = kFirstStation;
   for (;;) {
     const std::string station = RemoveChar(CallSignAt(link, frame, at), ' ');
-    log_.Line(4, [&] {
+    log_.LogLine(4, [&] {
       return Cat("{L2DIGI} Frame Digipeater(", station, ") L2XDigi(", DigiCall, ")");
     });
     const std::uint8_t ssid = ByteAt(frame, at + kSsidOffset);
@@ -122,21 +122,23 @@ void TL2Digi::Examine(TL2* link, int port, std::string_view frame) {
       marked[at + kSsidOffset] = static_cast<char>(ssid | kRepeatedBit);
       if (OnDigipeat) {
         int done = 0;
-        OnDigipeat(*this, link, port, source, destination, station, marked, done);
+        // A copy: the handler may replace itself.
+        auto handler = OnDigipeat;
+        handler(*this, link, port, source, destination, station, marked, done);
         if (done != 0) {
-          log_.Line(2, [&] { return Cat("L2DIGI Frame processing complete for Digi(", station, ")"); });
+          log_.LogLine(2, [&] { return Cat("L2DIGI Frame processing complete for Digi(", station, ")"); });
         }
       }
       return;
     }
-    log_.Line(5, [&] { return Cat("{L2DIGI} Frame already digied by Digi(", station, ")"); });
+    log_.LogLine(5, [&] { return Cat("{L2DIGI} Frame already digied by Digi(", station, ")"); });
     if ((ssid & kLastAddressBit) != 0) {
-      log_.Line(5, "{L2DIGI} Last Call of the Frame, abandon");
+      log_.LogLine(5, "{L2DIGI} Last Call of the Frame, abandon");
       return;
     }
     at += kAddressSize;
     if (!HasRoomForStation(frame, at)) {
-      log_.Line(5, "{L2DIGI} Frame Processed Completed without processing");
+      log_.LogLine(5, "{L2DIGI} Frame Processed Completed without processing");
       return;
     }
   }

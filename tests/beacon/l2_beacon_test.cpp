@@ -229,11 +229,24 @@ TEST_F(BeaconTest, IntervalChangeTakesEffectAfterTheNextTick) {
   EXPECT_TRUE(BeaconTimer().Enabled());
 }
 
-TEST_F(BeaconTest, IntervalThatIsNotPositiveStillGivesTheTimerAPeriod) {
+TEST_F(BeaconTest, IntervalThatIsNotPositiveStopsFurtherCycles) {
+  // A timer interval of 0 never ticks; anything small would flood the air.
   beacon->VOKL2 = &link;
   beacon->Interval = -5;
   beacon->SetActive(true);
-  EXPECT_EQ(BeaconTimer().Interval(), 1u);
+  EXPECT_EQ(BeaconTimer().Interval(), 0u);
+}
+
+TEST_F(BeaconTest, StoppedDuringItsFirstCycleItIsNotReportedStarted) {
+  Connect(1);
+  beacon->VOKL2 = &link;
+  beacon->OnPost = [this](TL2*, int, const std::string&, const std::string&, const std::string&,
+                          const std::string&) { beacon->SetActive(false); };
+  beacon->SetActive(true);
+  EXPECT_FALSE(beacon->Active());
+  EXPECT_TRUE(log.Logged("{L2Beacon} L2 BroadCast Object stopped"));
+  EXPECT_FALSE(log.Logged("{L2Beacon} L2 BroadCast Object started"));
+  EXPECT_EQ(loop.liveTimers, 0);
 }
 
 TEST_F(BeaconTest, StartingOrStoppingTwiceChangesNothing) {
