@@ -120,11 +120,11 @@ TEST(EngineServer, RetryOutArrivesFromTheTimer) {
   config.retryDelay = Millis(50);
   RunningServer server(config);
   Client a(server.Port());
-  auto asked = std::chrono::steady_clock::now();
+  // When it is due is the core's business (tested without sockets); here the
+  // server's timer must deliver it at all.
   a.Send(1, 'C', "N0AAA", "NOBODY");
   auto notice = a.Next();
   ASSERT_TRUE(notice);
-  EXPECT_GE(std::chrono::steady_clock::now() - asked, std::chrono::milliseconds(50));
   EXPECT_EQ(notice->data, "*** DISCONNECTED RETRYOUT With NOBODY\r\0"s);
 }
 

@@ -35,6 +35,7 @@ struct EngineServer::Impl : std::enable_shared_from_this<EngineServer::Impl> {
         limits(l),
         acceptor(io, tcp::endpoint(asio::ip::address_v4::loopback(), port)),
         timer(io),
+        acceptRetry(io),
         start(SteadyClock::now()) {}
 
   Millis Now() const { return std::chrono::duration_cast<Millis>(SteadyClock::now() - start); }
@@ -49,7 +50,7 @@ struct EngineServer::Impl : std::enable_shared_from_this<EngineServer::Impl> {
     if (stopped) return;
     if (!ec) {
       if (sessions.size() >= limits.maxClients) {
-        engine.Log().Line(1, "{LBE} Too many clients, connection refused");
+        engine.Log().LogLine(1, "{LBE} Too many clients, connection refused");
         socket.close(ec);
       } else {
         socket.set_option(tcp::no_delay(true), ec);
@@ -59,6 +60,15 @@ struct EngineServer::Impl : std::enable_shared_from_this<EngineServer::Impl> {
         sessions.emplace(session->id, session);
         Read(session);
       }
+    } else if (ec != asio::error::operation_aborted) {
+      // Out of descriptors and the like: try again later instead of spinning.
+      engine.Log().LogLine(1, [&] { return Cat("{LBE} Accept failed (", ec.message(), "), retrying"); });
+      acceptRetry.expires_after(std::chrono::milliseconds(500));
+      acceptRetry.async_wait([self = shared_from_this()](std::error_code waitError) {
+        if (!waitError && !self->stopped) self->Accept();
+      });
+      Flush();
+      return;
     }
     Accept();
     Flush();
@@ -93,7 +103,7 @@ struct EngineServer::Impl : std::enable_shared_from_this<EngineServer::Impl> {
         std::shared_ptr<Session> session = found->second;
         session->queued += piece.bytes;
         if (session->queued.size() + session->writing.size() > limits.maxBacklog) {
-          engine.Log().Line(1, [&] { return Cat("{LBE} Client(", session->id, ") reads too slowly, dropped"); });
+          engine.Log().LogLine(1, [&] { return Cat("{LBE} Client(", session->id, ") reads too slowly, dropped"); });
           Close(session, true);
           continue;
         }
@@ -151,6 +161,7 @@ struct EngineServer::Impl : std::enable_shared_from_this<EngineServer::Impl> {
     std::error_code ignored;
     acceptor.close(ignored);
     timer.cancel();
+    acceptRetry.cancel();
     auto all = sessions;
     for (auto& [id, session] : all) Close(session, true);
     engine.TakeOutput();
@@ -160,6 +171,7 @@ struct EngineServer::Impl : std::enable_shared_from_this<EngineServer::Impl> {
   ServerLimits limits;
   tcp::acceptor acceptor;
   asio::steady_timer timer;
+  asio::steady_timer acceptRetry;
   SteadyClock::time_point start;
   std::optional<Millis> armedFor;
   std::map<ClientId, std::shared_ptr<Session>> sessions;
