@@ -6,6 +6,7 @@
 #include <string>
 
 #include "control/link/frame_codec.h"
+#include "control/link/frame_reader.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "control/link/frame_codec.h"
+#include "control/link/frame_reader.h"
 #include "fuzz/fuzz_check.h"
 
 namespace {

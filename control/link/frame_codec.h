@@ -1,12 +1,10 @@
 // The packet engine's frame: a 36-byte header followed by a data part whose
 // length the header gives. Encoding splits long data into 255-byte frames
-// (raw frames, kind 'K', are never split); the reader cuts complete frames
-// out of a byte stream that arrives in arbitrary pieces.
+// (raw frames, kind 'K', are never split).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -76,30 +74,5 @@ std::string EncodeFrame(int port, std::uint8_t pid, char kind, std::string_view 
 // NUL-padded 10-byte slot per call. `calls` must hold at most 25 calls of at
 // most 10 bytes each; see BuildVia for the checked version.
 std::string EncodeViaBlock(const std::string* calls, std::size_t count);
-
-// Cuts complete frames out of the received byte stream. Pull-based, so the
-// caller may reset or close in the middle of a read without leaving a
-// dangling loop behind: each call to Next() looks at the buffer afresh.
-class FrameReader {
- public:
-  void Append(std::string_view bytes);
-
-  // The next complete frame, or nothing while more bytes are needed. The
-  // header is taken as soon as its 36 bytes are there.
-  std::optional<Frame> Next();
-
-  void Reset();
-
-  bool WaitingForData() const { return pending_.has_value(); }
-  const std::optional<FrameHeader>& PendingHeader() const { return pending_; }
-  std::size_t Buffered() const { return buffer_.size() - consumed_; }
-
- private:
-  void Compact();
-
-  std::string buffer_;
-  std::size_t consumed_ = 0;  // bytes at the front of buffer_ already taken
-  std::optional<FrameHeader> pending_;
-};
 
 }  // namespace tw

@@ -15,6 +15,7 @@
 
 #include "control/link/ax25_codec.h"
 #include "control/link/frame_codec.h"
+#include "control/link/frame_reader.h"
 #include "control/link/monitor_text.h"
 #include "control/link/port_info.h"
 #include "control/link/text.h"

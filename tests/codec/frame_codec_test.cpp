@@ -1,4 +1,5 @@
 #include "control/link/frame_codec.h"
+#include "control/link/frame_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "control/link/frame_codec.h"
+#include "control/link/frame_reader.h"
 
 namespace tw::e2e {
 

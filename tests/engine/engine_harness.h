@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "control/link/frame_codec.h"
+#include "control/link/frame_reader.h"
 #include "tools/loopback_engine/engine_core.h"
 
 namespace tw::loopback::testing {

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "control/link/frame_codec.h"
+#include "control/link/frame_reader.h"
 #include "tools/loopback_engine/server.h"
 
 namespace tw::loopback {

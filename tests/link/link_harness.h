@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "control/link/frame_codec.h"
+#include "control/link/frame_reader.h"
 #include "control/link/tl2.h"
 #include "platform/loop/fake_event_loop.h"
 

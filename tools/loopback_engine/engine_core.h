@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "control/link/frame_codec.h"
+#include "control/link/frame_reader.h"
 #include "control/link/trace_log.h"
 #include "tools/loopback_engine/link_table.h"
 #include "tools/loopback_engine/ui_frame.h"
