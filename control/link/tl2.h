@@ -174,6 +174,7 @@ class TL2 {
             std::string_view callTo, std::string_view data);
   void SendVOK(std::string_view bytes);
   void PollTick();
+  bool SendRegistration(std::string_view name, char kind, const std::string& callSign);
   void ConnectionEnded();
 
   void DecodeConnect(const Frame& frame, const std::string& line, const std::string& callFrom,

@@ -43,21 +43,18 @@ void TL2::SetRegister(bool on) {
   });
 }
 
-bool TL2::VOKRegister(const std::string& callSign) {
-  bool result = false;
-  Trap("VOKRegister", [&] {
-    if (callSign.empty()) return;
-    Write(0, 0, 'X', callSign, "", "");
-    result = true;
-  });
-  return result;
-}
+bool TL2::VOKRegister(const std::string& callSign) { return SendRegistration("VOKRegister", 'X', callSign); }
 
 bool TL2::VOKUnRegister(const std::string& callSign) {
+  return SendRegistration("VOKUnRegister", 'x', callSign);
+}
+
+bool TL2::SendRegistration(std::string_view name, char kind, const std::string& callSign) {
   bool result = false;
-  Trap("VOKUnRegister", [&] {
+  Trap(name, [&] {
     if (callSign.empty()) return;
-    Write(0, 0, 'x', callSign, "", "");
+    // True also when there is no connection: the request was made.
+    Write(0, 0, kind, callSign, "", "");
     result = true;
   });
   return result;

@@ -39,12 +39,12 @@ void AppendDumpLine(std::string& out, std::string_view chunk) {
 
 }  // namespace
 
-std::string TraceLog::Timestamp() {
+std::string TraceLog::LocalTime(const char* format) {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  char text[32];
-  std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  char text[64];
+  std::size_t n = std::strftime(text, sizeof text, format, &local);
   return std::string(text, n);
 }
 

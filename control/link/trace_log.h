@@ -69,7 +69,10 @@ class TraceLog {
   static std::string HexDump(std::string_view data);
 
   // Local date and time, "YYYY-MM-DD HH:MM:SS".
-  static std::string Timestamp();
+  static std::string Timestamp() { return LocalTime("%Y-%m-%d %H:%M:%S"); }
+
+  // The local time now, in strftime's `format`.
+  static std::string LocalTime(const char* format);
 
  private:
   void WriteLine(std::string_view message);

@@ -1,7 +1,6 @@
 #include "tools/loopback_engine/engine_core.h"
 
 #include <algorithm>
-#include <ctime>
 #include <utility>
 
 #include "control/link/text.h"
@@ -27,14 +26,7 @@ std::string KindText(char kind) {
 
 }  // namespace
 
-std::string LocalTimeOfDay() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[16];
-  std::size_t n = std::strftime(text, sizeof text, "%H:%M:%S", &local);
-  return std::string(text, n);
-}
+std::string LocalTimeOfDay() { return TraceLog::LocalTime("%H:%M:%S"); }
 
 LoopbackEngine::LoopbackEngine(EngineConfig config, TimeOfDay timeOfDay)
     : config_(config), timeOfDay_(std::move(timeOfDay)) {
