@@ -37,6 +37,8 @@ class TL2 {
   using TOnRaw = std::function<void(TL2&, int port, const std::string& data)>;
   using TOnVersion = std::function<void(TL2&, int major, int minor)>;
   using TOnPortFrames = std::function<void(TL2&, int port, int count)>;
+  using TOnLinkFrames = std::function<void(TL2&, int port, const std::string& callFrom,
+                                           const std::string& callTo, std::uint32_t count)>;
   using TOnRegister = std::function<void(TL2&, const std::string& callSign, const std::string& data)>;
   using TOnStation = std::function<void(TL2&, int port, const std::string& station, const std::string& line)>;
   using TOnLink = std::function<void(TL2&, int port, const std::string& callFrom,
@@ -105,14 +107,18 @@ class TL2 {
   bool VOKRegister(const std::string& callSign);
   bool VOKUnRegister(const std::string& callSign);
   void SetMonitor(const std::string& mask);
-  void ConnectExt(int port, std::uint8_t pid, const std::string& callFrom,
+  // Each request reports whether its frame was written to the engine.
+  bool ConnectExt(int port, std::uint8_t pid, const std::string& callFrom,
                   const std::string& callTo, const std::string& via);
-  void DisconnectExt(int port, const std::string& callFrom, const std::string& callTo);
-  void SendData(int port, std::uint8_t pid, const std::string& callFrom, const std::string& callTo,
+  bool DisconnectExt(int port, const std::string& callFrom, const std::string& callTo);
+  bool SendData(int port, std::uint8_t pid, const std::string& callFrom, const std::string& callTo,
                 std::string_view data);
-  void SendUNPROTO(int port, std::uint8_t pid, const std::string& callFrom,
+  bool SendUNPROTO(int port, std::uint8_t pid, const std::string& callFrom,
                    const std::string& callTo, const std::string& via, std::string_view data);
-  void SendKiss(int port, std::string_view frame);
+  bool SendKiss(int port, std::string_view frame);
+  // Asks how many frames of the link between the own `callFrom` and the
+  // remote `callTo` the engine still holds; the answer is OnLinkFrames.
+  bool AskLinkFrames(int port, const std::string& callFrom, const std::string& callTo);
 
   // The digipeater block for blank-separated calls: empty for no call; false
   // (with a log line) when the path holds more than 25 calls or a call longer
@@ -143,6 +149,7 @@ class TL2 {
   TOnNotify OnParameter;
   TOnVersion OnVersion;
   TOnPortFrames OnPortFrames;
+  TOnLinkFrames OnLinkFrames;
   TOnRegister OnRegister;
   TOnRegister OnUnRegister;
   TOnStation OnHisConnect;

@@ -121,6 +121,17 @@ void TL2::Decode(const Frame& frame) {
         }
       });
       break;
+    case 'Y':
+      frameTrap([&] {
+        // The engine's count of frames it still holds for one link.
+        if (data.size() < 4 || !OnLinkFrames) return;
+        std::uint32_t count = ByteOr0(data, 0) | (std::uint32_t{ByteOr0(data, 1)} << 8) |
+                              (std::uint32_t{ByteOr0(data, 2)} << 16) |
+                              (std::uint32_t{ByteOr0(data, 3)} << 24);
+        log_.LogLine(4, "{L2} Fired Event <FOnLinkFrames>");
+        Raise(OnLinkFrames, port, callFrom, callTo, count);
+      });
+      break;
     case 'X':
     case 'x':
       frameTrap([&] {

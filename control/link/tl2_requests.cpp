@@ -74,8 +74,9 @@ void TL2::SetMonitor(const std::string& mask) {
   monitorMask_ = wanted == "N" ? "N" : wanted;
 }
 
-void TL2::ConnectExt(int port, std::uint8_t pid, const std::string& callFrom,
+bool TL2::ConnectExt(int port, std::uint8_t pid, const std::string& callFrom,
                      const std::string& callTo, const std::string& via) {
+  bool sent = false;
   Trap("ConnectExt", [&] {
     // A connect with its own PID goes out as 'c', which carries no path.
     const bool ownPid = pid != 0 && pid != kPidNoLayer3;
@@ -91,30 +92,42 @@ void TL2::ConnectExt(int port, std::uint8_t pid, const std::string& callFrom,
       log_.LogHex(5, block);
     }
     if (ownPid) {
-      Write(port, pid, 'c', callFrom, callTo, std::string(1, static_cast<char>(pid)));
+      sent = Write(port, pid, 'c', callFrom, callTo, std::string(1, static_cast<char>(pid)));
     } else if (!block.empty()) {
-      Write(port, 0, 'v', callFrom, callTo, block);
+      sent = Write(port, 0, 'v', callFrom, callTo, block);
     } else {
-      Write(port, 0, 'C', callFrom, callTo, "");
+      sent = Write(port, 0, 'C', callFrom, callTo, "");
     }
   });
+  return sent;
 }
 
-void TL2::DisconnectExt(int port, const std::string& callFrom, const std::string& callTo) {
-  Trap("Disconnect Ext", [&] { Write(port, 0, 'd', callFrom, callTo, ""); });
+bool TL2::DisconnectExt(int port, const std::string& callFrom, const std::string& callTo) {
+  bool sent = false;
+  Trap("Disconnect Ext", [&] { sent = Write(port, 0, 'd', callFrom, callTo, ""); });
+  return sent;
 }
 
-void TL2::SendData(int port, std::uint8_t pid, const std::string& callFrom, const std::string& callTo,
+bool TL2::AskLinkFrames(int port, const std::string& callFrom, const std::string& callTo) {
+  bool sent = false;
+  Trap("AskLinkFrames", [&] { sent = Write(port, 0, 'Y', callFrom, callTo, ""); });
+  return sent;
+}
+
+bool TL2::SendData(int port, std::uint8_t pid, const std::string& callFrom, const std::string& callTo,
                    std::string_view data) {
+  bool sent = false;
   Trap("SendData", [&] {
     log_.LogLine(4, [&] { return Cat("{L2} SendData Received Port(", port, ") Pid(", pid, ") To(", callTo, ")"); });
     log_.LogHex(5, data);
-    Write(port, pid, 'D', callFrom, callTo, data);
+    sent = Write(port, pid, 'D', callFrom, callTo, data);
   });
+  return sent;
 }
 
-void TL2::SendUNPROTO(int port, std::uint8_t pid, const std::string& callFrom,
+bool TL2::SendUNPROTO(int port, std::uint8_t pid, const std::string& callFrom,
                       const std::string& callTo, const std::string& via, std::string_view data) {
+  bool sent = false;
   Trap("SendUNPROTO", [&] {
     log_.LogLine(4, [&] { return Cat("{L2} SendUNPROTO Received Port(", port, ") Pid(", pid, ") To(", callTo, ")"); });
     log_.LogHex(5, data);
@@ -125,18 +138,21 @@ void TL2::SendUNPROTO(int port, std::uint8_t pid, const std::string& callFrom,
     }
     if (block.empty()) {
       // No path (a via text of blanks only counts as none).
-      Write(port, pid, 'M', callFrom, callTo, data);
+      sent = Write(port, pid, 'M', callFrom, callTo, data);
     } else {
-      Write(port, pid, 'V', callFrom, callTo, block.append(data));
+      sent = Write(port, pid, 'V', callFrom, callTo, block.append(data));
     }
   });
+  return sent;
 }
 
-void TL2::SendKiss(int port, std::string_view frame) {
+bool TL2::SendKiss(int port, std::string_view frame) {
+  bool sent = false;
   Trap("SendKiss", [&] {
     log_.LogLine(4, [&] { return Cat("{L2} <SendKiss> Sending Frame Port(", port, ")"); });
-    Write(port, 0, 'K', "", "", frame);
+    sent = Write(port, 0, 'K', "", "", frame);
   });
+  return sent;
 }
 
 bool TL2::BuildVia(std::string_view calls, std::string& block) {
