@@ -1,0 +1,51 @@
+// One AX.25 link that the component's channel table knows, and how links
+// are told apart: by radio port and the pair of stations, whichever end
+// spoke first, with calls compared the way the air compares them.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+inline constexpr int kLinkCreated = 0;
+inline constexpr int kLinkConnecting = 1;  // connect requested, not yet confirmed
+inline constexpr int kLinkConnected = 4;
+
+struct LinkCB {
+  int Port = 0;  // one-based radio port
+  std::string From;  // own call
+  std::string To;    // remote station
+  std::string Via;   // created empty and never filled
+  int LinkStatus = kLinkCreated;
+  int ChannelId = 0;
+  int Rx = 0;
+  int Tx = 0;
+
+  // What the table adds to the record of the written design.
+  bool sentData = false;  // AX25Send handed the engine data for it
+  bool ending = false;    // AX25Disconnect was called: the 'd' is sent or held
+  bool draining = false;  // the 'd' waits until the engine has sent everything
+  bool drainAnswered = false;
+  std::uint32_t drainLeft = 0;  // frames the engine said it still holds
+  int drainTicksWithoutProgress = 0;
+  int drainTicks = 0;
+};
+
+// The form under which two spellings of one station compare equal: upper
+// case, and "-0" dropped (engines report SSID 0 without it).
+std::string CallKey(std::string_view call);
+
+// Whether two spellings name one station (CallKey of both equal).
+bool SameCall(std::string_view a, std::string_view b);
+
+// Whether a record is the link on `port` between stations `a` and `b`, in
+// either direction.
+bool SameLink(const LinkCB& link, int port, std::string_view a, std::string_view b);
+
+// An AX.25 address as text: 1 to 6 letters or digits, optionally "-" and an
+// SSID of 0 to 15.
+bool IsAx25Address(std::string_view call);
+
+}  // namespace tw

@@ -1,0 +1,82 @@
+// TVOKAPI: holding a link's disconnect until the engine has sent its data.
+//
+// An engine drops every frame it has not yet had acknowledged when it is
+// told to disconnect, so a mail client that sends its message and then
+// disconnects at once would lose the message. The disconnect waits while the
+// engine's count of the link's outstanding frames goes down, asked about once
+// a second; it goes out when the count reaches 0, when the count has not gone
+// down for a minute, or at once when the engine never answers the question.
+#include "control/component/vokapi.h"
+#include "control/link/text.h"
+
+namespace tw {
+
+void TVOKAPI::StartDrain(LinkCB& link) {
+  link.draining = true;
+  link.drainAnswered = false;
+  link.drainTicks = 0;
+  link.drainTicksWithoutProgress = 0;
+  if (!drainTimer_) {
+    drainTimer_ = loop_.NewTimer();
+    drainTimer_->SetHandler([this] { DrainTick(); });
+    drainTimer_->SetInterval(kDrainPollMs);
+  }
+  if (!drainTimer_->Enabled()) drainTimer_->SetEnabled(true);
+  const int id = link.ChannelId;
+  if (!link_->AskLinkFrames(link.Port, link.From, link.To)) FinishDrain(id);
+}
+
+void TVOKAPI::DrainTick() {
+  // Ids first: finishing a drain sends a request whose trace may reach a
+  // handler that changes the table.
+  std::vector<int> draining;
+  for (const auto& link : links_) {
+    if (link->draining) draining.push_back(link->ChannelId);
+  }
+  for (int id : draining) {
+    LinkCB* link = FindChannel(id);
+    if (link == nullptr || !link->draining) continue;
+    ++link->drainTicks;
+    ++link->drainTicksWithoutProgress;
+    const bool silent = !link->drainAnswered && link->drainTicks >= kDrainSilentTicks;
+    const bool stalled = link->drainTicksWithoutProgress >= kDrainStallTicks;
+    if (silent || stalled) {
+      LogLine(3, [&] {
+        return Cat("{VOK} <AX25Disconnect> Channel(", id, ") ",
+                   silent ? "engine does not report its frames" : "no progress", ", disconnecting");
+      });
+      FinishDrain(id);
+    } else if (!link_->AskLinkFrames(link->Port, link->From, link->To)) {
+      FinishDrain(id);
+    }
+  }
+  bool any = false;
+  for (const auto& link : links_) any = any || link->draining;
+  if (!any && drainTimer_) drainTimer_->SetEnabled(false);
+}
+
+void TVOKAPI::HandleLinkFrames(int port, const Text& from, const Text& to, std::uint32_t count) {
+  LogLine(4, [&] { return Cat("{VOK} <OnLinkFrames> Port(", port, ") From(", from, ") To(", to, ") Frames(", count, ")"); });
+  LinkCB* link = FindLink(port, from, to);
+  if (link == nullptr || !link->draining) return;
+  if (count == 0) {
+    FinishDrain(link->ChannelId);
+    return;
+  }
+  if (!link->drainAnswered || count < link->drainLeft) link->drainTicksWithoutProgress = 0;
+  link->drainAnswered = true;
+  link->drainLeft = count;
+}
+
+void TVOKAPI::FinishDrain(int channelId) {
+  LinkCB* link = FindChannel(channelId);
+  if (link == nullptr || !link->draining) return;
+  link->draining = false;
+  LogLine(3, "{VOK} <AX25Disconnect> Disconnect Request Sent");
+  if (!SendDisconnect(*link)) {
+    Dlte(channelId);
+    PostDisconnected(channelId);
+  }
+}
+
+}  // namespace tw
