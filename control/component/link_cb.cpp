@@ -12,38 +12,23 @@ bool IsLetterOrDigit(char c) {
 
 }  // namespace
 
-std::string CallKey(std::string_view call) {
-  std::string key = UpperText(call);
-  if (key.size() > 2 && key.compare(key.size() - 2, 2, "-0") == 0) key.resize(key.size() - 2);
-  return key;
-}
-
-namespace {
-
-std::string_view WithoutSsidZero(std::string_view call) {
+std::string_view UpperCallKey(std::string_view call) {
   if (call.size() > 2 && call.substr(call.size() - 2) == "-0") call.remove_suffix(2);
   return call;
 }
 
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+std::string CallKey(std::string_view call) { return std::string(UpperCallKey(UpperText(call))); }
 
-}  // namespace
-
-// Compares in place: it runs for every data frame the engine delivers.
-bool SameCall(std::string_view a, std::string_view b) {
-  a = WithoutSsidZero(a);
-  b = WithoutSsidZero(b);
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (Upper(a[i]) != Upper(b[i])) return false;
-  }
-  return true;
+void LinkCB::SetCalls(std::string from, std::string to) {
+  fromKey = CallKey(from);
+  toKey = CallKey(to);
+  From = std::move(from);
+  To = std::move(to);
 }
 
-bool SameLink(const LinkCB& link, int port, std::string_view a, std::string_view b) {
-  if (link.Port != port) return false;
-  return (SameCall(link.From, a) && SameCall(link.To, b)) ||
-         (SameCall(link.From, b) && SameCall(link.To, a));
+bool SameLink(const LinkCB& link, int port, std::string_view keyA, std::string_view keyB) {
+  return link.Port == port &&
+         ((link.fromKey == keyA && link.toKey == keyB) || (link.fromKey == keyB && link.toKey == keyA));
 }
 
 bool IsAx25Address(std::string_view call) {

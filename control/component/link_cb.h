@@ -23,6 +23,11 @@ struct LinkCB {
   int Rx = 0;
   int Tx = 0;
 
+  // From and To in the form they are compared in, kept with them.
+  std::string fromKey;
+  std::string toKey;
+  void SetCalls(std::string from, std::string to);
+
   // What the table adds to the record of the written design.
   bool sentData = false;  // AX25Send handed the engine data for it
   bool ending = false;    // AX25Disconnect was called: the 'd' is sent or held
@@ -37,12 +42,15 @@ struct LinkCB {
 // case, and "-0" dropped (engines report SSID 0 without it).
 std::string CallKey(std::string_view call);
 
-// Whether two spellings name one station (CallKey of both equal).
-bool SameCall(std::string_view a, std::string_view b);
+// CallKey of a call that is upper case already (as the engine link reports
+// them): a view, no copy.
+std::string_view UpperCallKey(std::string_view call);
 
-// Whether a record is the link on `port` between stations `a` and `b`, in
-// either direction.
-bool SameLink(const LinkCB& link, int port, std::string_view a, std::string_view b);
+inline bool SameCall(std::string_view a, std::string_view b) { return CallKey(a) == CallKey(b); }
+
+// Whether a record is the link on `port` between the stations whose call
+// keys are `keyA` and `keyB`, in either direction.
+bool SameLink(const LinkCB& link, int port, std::string_view keyA, std::string_view keyB);
 
 // An AX.25 address as text: 1 to 6 letters or digits, optionally "-" and an
 // SSID of 0 to 15.

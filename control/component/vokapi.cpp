@@ -142,8 +142,7 @@ void TVOKAPI::DebugSink(const std::string& line) {
   if (inDebugEvent_ || !OnDebug) return;
   inDebugEvent_ = true;
   try {
-    TOnDebug handler = OnDebug;
-    handler(line);
+    OnDebug(line);
   } catch (...) {
     // The trace has nowhere else to report a failing trace handler.
   }

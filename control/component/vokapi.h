@@ -19,6 +19,7 @@
 
 #include "control/beacon/l2_beacon.h"
 #include "control/beacon/l2_digi.h"
+#include "control/component/event_slot.h"
 #include "control/component/link_cb.h"
 #include "control/link/tl2.h"
 #include "control/link/trace_log.h"
@@ -193,27 +194,30 @@ class TVOKAPI {
   void BeaconPost(int iPort, const Text& szFrom, const Text& szTo, const Text& szVIA, const Text& szMessage);
   void DigiPost(int iPort, const Text& szFrom, const Text& szTo, const Text& szData);
 
-  // Events.
-  TOnDebug OnDebug;
-  TOnConnect OnConnect;
-  TOnData OnData;
-  TOnDisconnect OnDisconnect;
-  TOnRetryOut OnRetryOut;
-  TOnMonitor OnMonitor;
-  TOnMonitorData OnMonitorData;
-  TOnRaw OnRaw;
-  TOnUnProto OnUnproto;
-  TOnPort OnPort;
-  TOnRead OnRead;
-  TOnRawDecode OnRawDecode;
-  TOnBeacon OnBeacon;
-  TOnDigi OnDigi;
-  TOnVOKError OnError;
-  TOnVOKReady OnReady;
-  TOnRegister OnRegister;
-  TOnAX25Connect OnAX25Connect;
-  TOnAX25Disconnect OnAX25Disconnect;
-  TOnAX25Receive OnAX25Receive;
+  // Events. Each slot holds one handler (of the type named after it);
+  // assign a callable or nullptr.
+  EventSlot<void(const Text&)> OnDebug;
+  EventSlot<void(int, const Text&, const Text&, const Text&)> OnConnect;
+  EventSlot<void(int, const Text&, const Text&, int, const Text&)> OnData;
+  EventSlot<void(int, const Text&, const Text&, const Text&)> OnDisconnect;
+  EventSlot<void(int, const Text&, const Text&, const Text&)> OnRetryOut;
+  EventSlot<void(int, const Text&, const Text&, int, const Text&)> OnMonitor;
+  EventSlot<void(int, const Text&, const Text&, const Text&, const Text&, const Text&, int, int, const Text&)>
+      OnMonitorData;
+  EventSlot<void(int, const Text&)> OnRaw;
+  EventSlot<void(int, const Text&, const Text&, int, const Text&)> OnUnproto;
+  EventSlot<void()> OnPort;
+  EventSlot<void(int, int, const Text&, const Text&, const Text&, const Text&)> OnRead;
+  EventSlot<void(int, const Text&, const Text&, const Text&, const Text&, int, int, bool, int, const Text&)>
+      OnRawDecode;
+  EventSlot<void(int, const Text&, const Text&, const Text&, const Text&)> OnBeacon;
+  EventSlot<void(int, const Text&, const Text&, const Text&, const Text&)> OnDigi;
+  EventSlot<void()> OnError;
+  EventSlot<void(bool)> OnReady;
+  EventSlot<void(const Text&, bool)> OnRegister;
+  EventSlot<void(int)> OnAX25Connect;
+  EventSlot<void(int)> OnAX25Disconnect;
+  EventSlot<void(int, const Text&)> OnAX25Receive;
 
   // The parts, for tests and for containers that want more than the
   // properties give.
@@ -261,6 +265,7 @@ class TVOKAPI {
   void AX25Disc(int port, const Text& from, const Text& to);
   LinkCB* Isrt(int port, const Text& from, const Text& to);
   void Dlte(int channelId);
+  // `a` and `b` in upper case, as the engine link reports calls.
   LinkCB* FindLink(int port, std::string_view a, std::string_view b);
   LinkCB* FindChannel(int channelId);
   void EndEveryChannel();
@@ -322,6 +327,7 @@ class TVOKAPI {
   bool digiAuto_ = true;
 
   std::vector<std::unique_ptr<LinkCB>> links_;  // in creation order
+  std::size_t lastFound_ = 0;                    // where FindLink looks first
   bool ax25Open_ = false;
   int lastChannelId_ = 0;
 

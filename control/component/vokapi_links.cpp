@@ -16,8 +16,18 @@ constexpr std::uint8_t kPidNoLayer3 = 240;
 }  // namespace
 
 LinkCB* TVOKAPI::FindLink(int port, std::string_view a, std::string_view b) {
-  for (auto& link : links_) {
-    if (SameLink(*link, port, a, b)) return link.get();
+  // Runs for every data frame; the calls are upper case already.
+  const std::string_view keyA = UpperCallKey(a);
+  const std::string_view keyB = UpperCallKey(b);
+  // Frames mostly come in runs on one link: the last one found goes first.
+  if (lastFound_ < links_.size() && SameLink(*links_[lastFound_], port, keyA, keyB)) {
+    return links_[lastFound_].get();
+  }
+  for (std::size_t i = 0; i < links_.size(); ++i) {
+    if (SameLink(*links_[i], port, keyA, keyB)) {
+      lastFound_ = i;
+      return links_[i].get();
+    }
   }
   return nullptr;
 }
@@ -80,8 +90,7 @@ LinkCB* TVOKAPI::Isrt(int port, const Text& from, const Text& to) {
   LogLine(4, "{VOK} <Isrt> New channel Opened");
   auto link = std::make_unique<LinkCB>();
   link->Port = port;
-  link->From = from;
-  link->To = to;
+  link->SetCalls(from, to);
   links_.push_back(std::move(link));
   return links_.back().get();
 }
@@ -245,8 +254,7 @@ void TVOKAPI::AX25Conn(int port, const Text& from, const Text& to) {
     }
     LogLine(3, "{VOK} <AX25Conn> New session connected");
     link->LinkStatus = kLinkConnected;
-    link->From = to;
-    link->To = from;
+    link->SetCalls(to, from);
     const int id = link->ChannelId;
     if (link->ending) {
       // The engine may ignore a disconnect while it is still calling: the
@@ -263,8 +271,7 @@ void TVOKAPI::AX25Conn(int port, const Text& from, const Text& to) {
     LogLine(3, "{VOK} <AX25Conn> AX.25 Link Manager memory allocation error");
     return;
   }
-  link->From = to;
-  link->To = from;
+  link->SetCalls(to, from);
   link->LinkStatus = kLinkConnected;
   link->Rx = 0;
   link->Tx = 0;

@@ -6,16 +6,13 @@
 
 namespace tw {
 
-// The handler runs through a copy, so one that replaces its own slot (a
-// container re-binding its events) does not free itself mid-call. What it
-// throws is logged and stops here: the table update that follows an event
-// must still happen.
+// What a handler throws is logged and stops here: the table update that
+// follows an event must still happen.
 template <class Event, class... Args>
 void TVOKAPI::Raise(std::string_view name, const Event& event, Args&&... args) {
   if (!event) return;
-  Event handler = event;
   try {
-    handler(std::forward<Args>(args)...);
+    event(std::forward<Args>(args)...);
   } catch (...) {
     try {
       LogLine(1, [&] { return Cat("{VOK} Exception on event <", name, ">"); });
