@@ -8,7 +8,7 @@ scripts/setup.sh
 
 dir=build-bench
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BENCH=ON -DTW_TESTS=OFF >/dev/null
-cmake --build "$dir" --target tw_bench -j "$(nproc)"
+cmake --build "$dir" --target tw_bench tw_bench_component -j "$(nproc)"
 
 json="$dir/bench.json"
 "$dir/bench/tw_bench" --benchmark_out="$json" --benchmark_out_format=json "$@"
@@ -24,3 +24,7 @@ awk '
     name = ""; bytes = 0; items = 0
   }
 ' "$json"
+
+echo
+echo "The component against the bare link:"
+"$dir/bench/tw_bench_component" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true | sed -n '/^connected data/,$p'
