@@ -72,8 +72,9 @@ void TVOKAPI::FinishDrain(int channelId) {
   LinkCB* link = FindChannel(channelId);
   if (link == nullptr || !link->draining) return;
   link->draining = false;
+  const LinkCB ending = *link;
   LogLine(3, "{VOK} <AX25Disconnect> Disconnect Request Sent");
-  if (!SendDisconnect(*link)) {
+  if (!SendDisconnect(ending)) {
     Dlte(channelId);
     PostDisconnected(channelId);
   }

@@ -2,9 +2,11 @@
 // call-sign pairs; the engine's reports, which come by port and calls, are
 // matched to the records here.
 //
-// Handlers of the channel events may re-enter the table (disconnect, close
-// it, switch the component off): no record pointer is kept across an event,
-// the record is looked up again by its id afterwards.
+// Handlers of the channel events, and of the trace (every log line may reach
+// the container's OnDebug), may re-enter the table: disconnect, close it,
+// switch the component off. So no record pointer is kept across an event or
+// a log line; what is needed is copied first, or the record is looked up
+// again by its id.
 #include "control/component/vokapi.h"
 #include "control/component/vokapi_raise.h"
 #include "control/link/text.h"
@@ -100,14 +102,17 @@ void TVOKAPI::Dlte(int channelId) {
   LogLine(4, "{VOK} <Dlte> Looking for control block");
   for (std::size_t i = 0; i < links_.size(); ++i) {
     if (links_[i]->ChannelId != channelId) continue;
+    const bool head = i == 0;
+    const bool single = links_.size() == 1;
+    // Out of the table before the lines that tell of it are written.
+    links_.erase(links_.begin() + static_cast<std::ptrdiff_t>(i));
     LogLine(4, "{VOK} <Dlte> Control Block Found");
-    if (i == 0) {
+    if (head) {
       LogLine(4, "{VOK} <Dlte> Is same than Head Pointer");
-      LogLine(4, links_.size() == 1 ? "{VOK} <Dlte> Single Element" : "{VOK} <Dlte> More elements follows");
+      LogLine(4, single ? "{VOK} <Dlte> Single Element" : "{VOK} <Dlte> More elements follows");
     } else {
       LogLine(4, "{VOK} <Dlte> Mid element removed");
     }
-    links_.erase(links_.begin() + static_cast<std::ptrdiff_t>(i));
     return;
   }
   LogLine(4, "{VOK} <Dlte> No element removed");
@@ -157,7 +162,13 @@ void TVOKAPI::PostDisconnected(int channelId) {
   });
 }
 
-bool TVOKAPI::SendDisconnect(const LinkCB& link) { return Disconnect(link.Port, link.From, link.To); }
+bool TVOKAPI::SendDisconnect(const LinkCB& link) {
+  // Copies: the request's log lines may end the record.
+  const int port = link.Port;
+  const Text from = link.From;
+  const Text to = link.To;
+  return Disconnect(port, from, to);
+}
 
 bool TVOKAPI::AX25Disconnect(int iChannelId) {
   LogLine(3, "{VOK} <AX25Disconnect>");
@@ -179,12 +190,13 @@ bool TVOKAPI::AX25Disconnect(int iChannelId) {
   if (link->sentData && link->LinkStatus == kLinkConnected) {
     // The engine drops every frame not yet acknowledged when it gets the
     // disconnect: it waits until the engine has sent them.
-    LogLine(3, "{VOK} <AX25Disconnect> Disconnect held until the data is sent");
     StartDrain(*link);
+    LogLine(3, "{VOK} <AX25Disconnect> Disconnect held until the data is sent");
     return true;
   }
+  const LinkCB ending = *link;
   LogLine(3, "{VOK} <AX25Disconnect> Disconnect Request Sent");
-  if (!SendDisconnect(*link)) {
+  if (!SendDisconnect(ending)) {
     // No engine link: the link is gone already.
     Dlte(iChannelId);
     PostDisconnected(iChannelId);
@@ -213,11 +225,10 @@ bool TVOKAPI::AX25Send(int iChannelId, const Text& szData) {
     LogLine(3, "{VOK} <AX25Send> Link is disconnecting");
     return false;
   }
-  LogLine(3, "{VOK} <AX25Send> Data Sent");
-  // The request's log lines may reach a handler that ends the channel.
   const int port = link->Port;
   const Text from = link->From;
   const Text to = link->To;
+  LogLine(3, "{VOK} <AX25Send> Data Sent");
   if (!SendData(port, kPidNoLayer3, from, to, szData)) return false;
   if (LinkCB* again = FindChannel(iChannelId)) again->sentData = true;
   return true;
@@ -252,17 +263,17 @@ void TVOKAPI::AX25Conn(int port, const Text& from, const Text& to) {
       LogLine(3, "{VOK} <AX25Conn> Link status is not trying to connect");
       return;
     }
-    LogLine(3, "{VOK} <AX25Conn> New session connected");
     link->LinkStatus = kLinkConnected;
     link->SetCalls(to, from);
-    const int id = link->ChannelId;
-    if (link->ending) {
+    const LinkCB connected = *link;
+    LogLine(3, "{VOK} <AX25Conn> New session connected");
+    if (connected.ending) {
       // The engine may ignore a disconnect while it is still calling: the
       // one asked for while connecting is sent again now.
       LogLine(3, "{VOK} <AX25Conn> Disconnect requested while connecting, sent again");
-      SendDisconnect(*link);
+      SendDisconnect(connected);
     }
-    Raise("OnAX25Connect", OnAX25Connect, id);
+    Raise("OnAX25Connect", OnAX25Connect, connected.ChannelId);
     return;
   }
   LogLine(3, "{VOK} <AX25Conn> New connection started");
@@ -275,8 +286,9 @@ void TVOKAPI::AX25Conn(int port, const Text& from, const Text& to) {
   link->LinkStatus = kLinkConnected;
   link->Rx = 0;
   link->Tx = 0;
-  link->ChannelId = ++lastChannelId_;
-  Raise("OnAX25Connect", OnAX25Connect, link->ChannelId);
+  const int id = ++lastChannelId_;
+  link->ChannelId = id;
+  Raise("OnAX25Connect", OnAX25Connect, id);
 }
 
 void TVOKAPI::AX25Get(int port, const Text& from, const Text& to, const Text& data) {
@@ -292,8 +304,9 @@ void TVOKAPI::AX25Get(int port, const Text& from, const Text& to, const Text& da
     LogLine(3, "{VOK} <AX25Get> Link status is not connected");
     return;
   }
+  const int id = link->ChannelId;
   LogLine(3, "{VOK} <AX25Get> Data Received");
-  Raise("OnAX25Receive", OnAX25Receive, link->ChannelId, data);
+  Raise("OnAX25Receive", OnAX25Receive, id, data);
 }
 
 void TVOKAPI::AX25Disc(int port, const Text& from, const Text& to) {

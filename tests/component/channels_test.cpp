@@ -202,6 +202,40 @@ INSTANTIATE_TEST_SUITE_P(
         ReentryCase{"ThrowInDisconnect", false, [](TVOKAPI&, int) { throw std::runtime_error("container"); }}),
     [](const auto& param) { return std::string(param.param.name); });
 
+// Every trace line may reach the container, whose OnDebug handler may then
+// close the table under the operation that logs.
+class TraceReentry : public ::testing::TestWithParam<const char*>, public ComponentHarness {};
+
+TEST_P(TraceReentry, ClosingTheTableFromTheTraceMidOperationIsSafe) {
+  const std::string trigger = GetParam();
+  api.SetTrace(5);
+  api.OnDebug = [&](const std::string& line) {
+    if (line.ends_with(trigger)) api.SetAX25(false);
+  };
+  api.SetDebug(true);
+  api.SetAX25(true);
+  api.AX25Connect(1, kOwn, "N0EARLY", "");  // refused: no engine yet
+  BringUp();
+  api.SetAX25(true);
+  const int id = api.AX25Connect(1, kOwn, "N0TEST", "");
+  EngineConnects("N0TEST");
+  api.AX25Send(id, "data");
+  EngineData("N0TEST", "back");
+  api.AX25Disconnect(id);
+  Engine(InFrame('Y', 1, Count32(0), kOwn, "N0TEST"));
+  EngineDisconnects("N0TEST");
+  loop.RunPosted();
+  EXPECT_EQ(api.ChannelCount(), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Channels, TraceReentry,
+                         ::testing::Values("{VOK} <Connect> L2 Object not Active", "{VOK} <Dlte> Control Block Found",
+                                           "{VOK} <AX25Conn> New session connected", "{VOK} <AX25Send> Data Sent",
+                                           "{VOK} <AX25Get> Data Received",
+                                           "{VOK} <AX25Disconnect> Disconnect held until the data is sent",
+                                           "{VOK} <AX25Disconnect> Disconnect Request Sent",
+                                           "{VOK} <Disconnect> Port(1) From(N0CALL) To(N0TEST)"));
+
 TEST_F(Channels, AThrowingHandlerIsLoggedAndTheRecordStillGoes) {
   std::vector<std::string> trace;
   api.OnDebug = [&](const std::string& line) { trace.push_back(line); };
