@@ -1,5 +1,8 @@
 #include "platform/loop/asio_listen_socket.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+
 #include <chrono>
 #include <utility>
 
@@ -17,6 +20,20 @@ constexpr std::chrono::milliseconds kAcceptRetry{500};
 
 std::string ListenFailure(std::uint16_t port, const std::error_code& ec) {
   return "cannot listen on port " + std::to_string(port) + ": " + ec.message();
+}
+
+// A silent client is probed after a minute, then every 10 s; six unanswered
+// probes end the connection, about two minutes after it went quiet.
+using KeepIdle = asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPIDLE>;
+using KeepInterval = asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPINTVL>;
+using KeepCount = asio::detail::socket_option::integer<IPPROTO_TCP, TCP_KEEPCNT>;
+
+void KeepAlive(tcp::socket& socket) {
+  std::error_code ignored;
+  socket.set_option(asio::socket_base::keep_alive(true), ignored);
+  socket.set_option(KeepIdle(60), ignored);
+  socket.set_option(KeepInterval(10), ignored);
+  socket.set_option(KeepCount(6), ignored);
 }
 
 }  // namespace
@@ -108,9 +125,18 @@ void AsioListenSocket::StopAccepting() {
 
 void AsioListenSocket::Accept() {
   if (!pending_) return;
+  if (client_) {
+    Reject();
+    return;
+  }
   tcp::socket socket = std::move(*pending_);
   pending_.reset();
-  StopAccepting();
+  if (keepAlive_) KeepAlive(socket);
+  if (keepListening_) {
+    if (acceptor_.is_open()) StartAccept();
+  } else {
+    StopAccepting();
+  }
   client_ = std::make_shared<AsioStream>(context_, std::move(socket));
   client_->SetWriteLimit(writeLimit_);
   client_->Attach(this);
@@ -149,7 +175,17 @@ void AsioListenSocket::Close() {
   if (client_) std::exchange(client_, nullptr)->Finish();
 }
 
+bool AsioListenSocket::ClientKeepAlive() const {
+  if (!client_) return false;
+  asio::socket_base::keep_alive option;
+  std::error_code ignored;
+  client_->Socket().get_option(option, ignored);
+  return option.value();
+}
+
+// Listening may have gone on while the client was served.
 std::error_code AsioListenSocket::ListenAgain() {
+  if (acceptor_.is_open()) return {};
   const std::error_code ec = Bind(port_);
   if (!ec) StartAccept();
   return ec;

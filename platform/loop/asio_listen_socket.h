@@ -1,7 +1,8 @@
 // The listening socket over Asio, serving one client at a time on the same
 // object. While a client is connected the acceptor is closed, so further
-// attempts are refused by the system; when the client leaves (or is dropped
-// with CloseClient) the object binds the same port again.
+// attempts are refused by the system (unless SetKeepListening leaves it open
+// for the owner to refuse them); when the client leaves (or is dropped with
+// CloseClient) the object binds the same port again.
 //
 // It binds 0.0.0.0 unless told otherwise: the mail client may run on another
 // machine.
@@ -33,12 +34,18 @@ class AsioListenSocket final : public ListenSocket, private AsioStream::Events {
   AsioListenSocket& operator=(const AsioListenSocket&) = delete;
 
   void SetHandlers(Handlers handlers) override { handlers_ = std::move(handlers); }
+  void SetLocalAddress(std::string address) override { localAddress_ = std::move(address); }
+  // Used for the next accepted client.
+  void SetKeepAlive(bool on) override { keepAlive_ = on; }
+  // Used from the next Listen or Accept on.
+  void SetKeepListening(bool on) override { keepListening_ = on; }
   // Port 0 takes any free port (see LocalPort). Listening again on the port
   // already listened on, with no client, changes nothing; anything else
   // starts over (a client is dropped without a notification).
   bool Listen(std::uint16_t port) override;
   // A request stays pending until Accept or Reject; meanwhile no further
-  // connection is taken from the system's queue.
+  // connection is taken from the system's queue. Accept while a client is
+  // served refuses the request.
   void Accept() override;
   void Reject() override;
   // Dropped while no client is connected.
@@ -50,8 +57,8 @@ class AsioListenSocket final : public ListenSocket, private AsioStream::Events {
   std::uint16_t LocalPort() const override { return port_; }
 
   bool Listening() const { return acceptor_.is_open(); }
-  // The address to bind, "0.0.0.0" by default; used by the next Listen.
-  void SetLocalAddress(std::string address) { localAddress_ = std::move(address); }
+  // Whether the client's connection has keepalive probes on (for tests).
+  bool ClientKeepAlive() const;
   // Bytes queued to a client beyond this drop the client with an error.
   void SetWriteLimit(std::size_t bytes) { writeLimit_ = bytes; }
 
@@ -78,6 +85,8 @@ class AsioListenSocket final : public ListenSocket, private AsioStream::Events {
   std::shared_ptr<AsioStream> client_;
   std::string localAddress_ = "0.0.0.0";
   std::size_t writeLimit_ = AsioStream::kDefaultWriteLimit;
+  bool keepAlive_ = false;
+  bool keepListening_ = false;
   std::uint16_t port_ = 0;
   bool serving_ = false;  // from a successful Listen until Close
   // Accept completions of an acceptor since closed or restarted are stale.

@@ -71,6 +71,7 @@ class AsioStream : public std::enable_shared_from_this<AsioStream> {
   void Abort();
 
   std::size_t Queued() const { return outbox_.size() + sending_.size(); }
+  const asio::ip::tcp::socket& Socket() const { return socket_; }
 
  private:
   void Resolved(const std::error_code& ec, const asio::ip::tcp::resolver::results_type& endpoints);

@@ -12,7 +12,11 @@ namespace tw {
 class FakeListenSocket : public ListenSocket {
  public:
   void SetHandlers(Handlers handlers) override { handlers_ = std::move(handlers); }
+  void SetLocalAddress(std::string address) override { localAddress = std::move(address); }
+  void SetKeepAlive(bool on) override { keepAlive = on; }
+  void SetKeepListening(bool on) override { keepListening = on; }
   bool Listen(std::uint16_t port) override {
+    ++listenCalls;
     if (refuseListen) return false;
     port_ = port;
     listening_ = true;
@@ -20,11 +24,18 @@ class FakeListenSocket : public ListenSocket {
   }
   void Accept() override {
     if (!requestPending_) return;
+    if (client_) {
+      Reject();
+      return;
+    }
     requestPending_ = false;
     client_ = true;
     listening_ = false;
   }
-  void Reject() override { requestPending_ = false; }
+  void Reject() override {
+    if (requestPending_) ++rejected;
+    requestPending_ = false;
+  }
   void Write(std::string_view bytes) override {
     if (client_) writes.emplace_back(bytes);
   }
@@ -39,8 +50,10 @@ class FakeListenSocket : public ListenSocket {
   bool ClientConnected() const override { return client_; }
   std::uint16_t LocalPort() const override { return port_; }
 
-  // The client's side.
+  // The client's side. A newcomer while a client is served reaches the owner
+  // only when it keeps listening, as with the real socket.
   void ClientConnects() {
+    if (client_ && !keepListening) return;
     requestPending_ = true;
     if (handlers_.connectionRequest) handlers_.connectionRequest();
   }
@@ -53,6 +66,13 @@ class FakeListenSocket : public ListenSocket {
     if (handlers_.close) handlers_.close();
   }
 
+  // An I/O error on the client's connection reported without the close that
+  // usually follows it: the socket no longer has a client.
+  void ClientFails(const std::string& description) {
+    client_ = false;
+    if (handlers_.error) handlers_.error(description);
+  }
+
   std::string TakeWritten() {
     std::string all;
     for (const auto& w : writes) all += w;
@@ -63,6 +83,11 @@ class FakeListenSocket : public ListenSocket {
 
   std::vector<std::string> writes;
   bool refuseListen = false;
+  std::string localAddress = "0.0.0.0";
+  bool keepAlive = false;
+  bool keepListening = false;
+  int listenCalls = 0;
+  int rejected = 0;
 
  private:
   Handlers handlers_;

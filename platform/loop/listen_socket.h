@@ -1,6 +1,7 @@
 // A listening socket that serves one client at a time on the same object: it
 // stops listening while a client is connected and listens again when the
-// client leaves.
+// client leaves. With SetKeepListening it listens on while serving, so that
+// the owner refuses (and can report) newcomers itself.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,16 @@ class ListenSocket {
   virtual ~ListenSocket() = default;
 
   virtual void SetHandlers(Handlers handlers) = 0;
+  // The address the next Listen binds; "0.0.0.0" (every interface) unless set.
+  virtual void SetLocalAddress(std::string address) = 0;
+  // Keepalive probes on each accepted client connection, so that a client
+  // whose machine or network vanished is noticed (within about two minutes)
+  // instead of holding the connection for ever.
+  virtual void SetKeepAlive(bool on) = 0;
+  // On: newcomers while a client is served are raised as connectionRequest
+  // (ClientConnected() still true); the owner refuses them with Reject, and
+  // Accept refuses them too. Off (the default): the system refuses them.
+  virtual void SetKeepListening(bool on) = 0;
   virtual bool Listen(std::uint16_t port) = 0;  // false when the port cannot be bound
   virtual void Accept() = 0;                    // takes the pending connection request
   virtual void Reject() = 0;                    // refuses it and keeps listening

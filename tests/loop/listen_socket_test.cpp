@@ -184,6 +184,57 @@ TEST_F(ListenSocketTest, CloseStopsListeningAndDropsTheClientWithoutNotification
   EXPECT_TRUE(serverEvents.errors.empty());
 }
 
+TEST_F(ListenSocketTest, KeepListeningLetsTheOwnerRefuseNewcomersWhileServing) {
+  ServerEvents serverEvents;
+  bool servingWhenAsked = false;
+  serverEvents.onRequest = [&](ListenSocket& socket) {
+    servingWhenAsked = socket.ClientConnected();
+    socket.Accept();  // refused while a client is served
+  };
+  AsioListenSocket server(loop.Context());
+  server.SetLocalAddress("127.0.0.1");
+  server.SetKeepListening(true);
+  server.SetHandlers(serverEvents.Handlers(server));
+  ASSERT_TRUE(server.Listen(0));
+  const auto port = server.LocalPort();
+
+  ClientEvents first;
+  auto client = Client(first, port);
+  ASSERT_TRUE(RunUntil([&] { return server.ClientConnected() && first.connected == 1; }));
+  EXPECT_TRUE(server.Listening());
+
+  ClientEvents second;
+  auto intruder = Client(second, port);
+  ASSERT_TRUE(RunUntil([&] {
+    return serverEvents.requests == 2 && (second.disconnected > 0 || !second.errors.empty());
+  }));
+  EXPECT_TRUE(servingWhenAsked);
+  client->Write("first");
+  ASSERT_TRUE(RunUntil([&] { return serverEvents.received.size() >= 5; }));
+  EXPECT_EQ(serverEvents.received, "first");
+
+  client->Close();
+  ASSERT_TRUE(RunUntil([&] { return serverEvents.closes == 1; }));
+  EXPECT_TRUE(server.Listening());
+  ClientEvents third;
+  auto next = Client(third, port);
+  ASSERT_TRUE(RunUntil([&] { return server.ClientConnected() && third.connected == 1; }));
+  EXPECT_FALSE(servingWhenAsked);
+  EXPECT_TRUE(serverEvents.errors.empty());
+}
+
+TEST_F(ListenSocketTest, KeepAliveIsSetOnTheClientConnectionWhenAsked) {
+  for (bool on : {false, true}) {
+    ServerEvents serverEvents;
+    auto server = Server(serverEvents);
+    server->SetKeepAlive(on);
+    ClientEvents events;
+    auto client = Client(events, server->LocalPort());
+    ASSERT_TRUE(RunUntil([&] { return server->ClientConnected(); }));
+    EXPECT_EQ(server->ClientKeepAlive(), on);
+  }
+}
+
 TEST_F(ListenSocketTest, ListenFailsOnAPortThatIsTaken) {
   ServerEvents serverEvents;
   auto holder = Server(serverEvents);
