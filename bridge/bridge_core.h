@@ -1,0 +1,170 @@
+// The bridge: plays a KAM controller in host mode to one mail client on a
+// listening socket, and carries its ten streams over the control's AX.25
+// links. It owns the state of the program's main window (configuration,
+// stream table, interface mode, receive buffer) without any of its UI: what
+// it shows goes out through BridgeView, what it asks of the engine through
+// BridgeControl.
+//
+// Everything runs on the loop's thread. The control's events arrive as the
+// On... calls below, possibly from inside a call the bridge makes on the
+// control; the socket's notifications arrive through the Winsock1_... calls,
+// which the constructor wires to the listening socket it creates.
+//
+// Life: construct, initvars (start-up), run the loop, Form_Unload (shutdown),
+// keep the loop running a little while the control writes its last requests,
+// destroy.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bridge/block_reader.h"
+#include "bridge/bridge_control.h"
+#include "bridge/bridge_view.h"
+#include "bridge/command_line.h"
+#include "bridge/engine_supervisor.h"
+#include "bridge/held_blocks.h"
+#include "bridge/host_block.h"
+#include "bridge/stream_table.h"
+#include "bridge/terminal_reader.h"
+#include "platform/loop/event_loop.h"
+
+namespace tw {
+
+struct StartOptions {
+  // `mycall[,defport[,acceptany[,engineport[,listenport]]]]`; empty keeps
+  // every default.
+  std::string commandLine;
+  // Start in host mode, for clients that expect a controller whose host
+  // mode was made permanent.
+  bool hostMode = false;
+  // The engine's host; empty keeps the control's own (127.0.0.1).
+  std::string engineHost;
+  // The address to listen on; empty means every interface (0.0.0.0).
+  std::string listenAddress;
+};
+
+class BridgeCore {
+ public:
+  // While the listening socket cannot be bound again, it is tried this often.
+  static constexpr unsigned kListenRetryMs = 10000;
+  // Data blocks to the client carry at most this much of one engine frame.
+  static constexpr std::size_t kMaxBlockData = 256;
+
+  BridgeCore(EventLoop& loop, BridgeControl& control, BridgeView& view);
+  ~BridgeCore();
+  BridgeCore(const BridgeCore&) = delete;
+  BridgeCore& operator=(const BridgeCore&) = delete;
+
+  // Start-up, once: reads the command line, shows the settings, sets up the
+  // control (Address when given, Port, Enabled, Active, AX25) and listens.
+  // Returns why the program must not run (a port out of range, an accept
+  // field that is no truth value, the listen port taken), to be reported
+  // before exiting with status 1; empty on success. On failure the control
+  // is left as it was, or switched off again.
+  std::string initvars(const StartOptions& options);
+
+  // Shutdown: closes the client (and the listening socket), unregisters the
+  // call-sign, empties the MyCall box, switches the control's Active and
+  // Enabled off. Nothing is restarted afterwards; a second call does nothing.
+  void Form_Unload();
+
+  // Control events.
+  void OnReady(bool fReady);
+  void OnRegister(const std::string& szCall, bool fFlags);
+  void OnAX25Connect(std::int32_t iChannelId);
+  void OnAX25Disconnect(std::int32_t iChannelId);
+  void OnAX25Receive(std::int32_t iChannelId, const std::string& szData);
+  void OnError();  // the control gave up reaching the engine
+
+  // Socket notifications.
+  void Winsock1_ConnectionRequest();
+  void Winsock1_DataArrival(std::string_view bytes);
+  void Winsock1_Close();
+  void Winsock1_Error(const std::string& description);
+
+  // The one way lines leave the bridge.
+  void addlog(std::string_view text);
+
+  // State, for front ends and tests.
+  const CommandLine& Config() const { return config_; }
+  const std::string& mycall() const { return mycall_; }
+  bool hostmode() const { return hostmode_; }
+  const StreamTable& Streams() const { return streams_; }
+  const HeldBlocks& Held() const { return held_; }
+  const BlockReader& rxbuf() const { return rxbuf_; }
+  const TerminalReader& Terminal() const { return terminal_; }
+  bool ClientPresent() const { return clientPresent_; }
+  bool ShuttingDown() const { return shuttingDown_; }
+  const EngineSupervisor& Supervisor() const { return supervisor_; }
+
+ private:
+  // Client connection and framing (bridge_core.cpp).
+  bool listenclient();
+  void ListenOrRetry();
+  void ClientLeft();
+  void closeclient();
+  void sendraw(std::string_view bytes);
+  void sendblock(std::string_view text);
+  void rxchunk(std::string_view chunk);
+  bool ClientTakesBlocks() const;
+  void DeliverHeld();
+  // Blocks of a link event for stream `s`: to the client, or held for it.
+  void TellClient(int s, const std::vector<std::string>& blocks, bool isDisconnect = false);
+  void HeldOverflow(int s);
+
+  // Host-mode commands (host_commands.cpp).
+  void hostcmd();
+  void HostData(int s);
+  void HostConnect(int s, std::string_view text);
+  void HostDisconnect(int s);
+  void HostMyCall(std::string_view text);
+  void HostStatus();
+  void HostUnknown();
+  void AnswerEmpty();
+  int streamltrnbr(std::string_view letter);
+
+  // Terminal dialogue (terminal_dialogue.cpp). Returns the bytes that follow
+  // a RESET, which belong to host mode.
+  std::optional<std::string> termcmd(std::string_view chunk);
+
+  // MYCALL, from either interpreter.
+  enum class MyCallOutcome { Query, Busy, Set };
+  MyCallOutcome CheckMyCall(std::string_view text, std::string& call) const;
+  void ChangeMyCall(const std::string& call);
+
+  // Link events (link_events.cpp).
+  bool Info(std::int32_t chanid, const char* failure = nullptr);
+  std::string ViaSuffix() const;
+  void EndStream(int s);
+
+  EventLoop& loop_;
+  BridgeControl& control_;
+  BridgeView& view_;
+  std::unique_ptr<ListenSocket> Winsock1_;
+  std::unique_ptr<Timer> listenRetry_;
+  EngineSupervisor supervisor_;
+
+  CommandLine config_;
+  std::string mycall_;
+  std::string listenAddress_ = "0.0.0.0";
+  StreamTable streams_;
+  bool hostmode_ = false;
+  BlockReader rxbuf_;
+  TerminalReader terminal_;
+  HostBlock block_;  // the last block cut out of rxbuf
+  BridgeControl::LinkInfo info_;  // the results of the last AX25Info
+  HeldBlocks held_;
+  // Streams whose held blocks overflowed since the client last took them.
+  std::array<bool, kStreamCount + 1> overflowed_{};
+
+  bool clientPresent_ = false;
+  bool shuttingDown_ = false;
+};
+
+}  // namespace tw

@@ -1,0 +1,29 @@
+// What the bridge shows: its log and three display boxes. A console front
+// end prints the log lines; the window shows them in its log box (which ends
+// each line with CR LF and keeps the box within its size) and the values in
+// its boxes. Called on the loop's thread; a window on another thread hands
+// the values over itself.
+#pragma once
+
+#include <string>
+
+namespace tw {
+
+class BridgeView {
+ public:
+  virtual ~BridgeView() = default;
+
+  // One log line, without a line end. Bytes from the network arrive here
+  // already escaped, so a line holds only printable ASCII.
+  virtual void addlog(const std::string& line) = 0;
+
+  // The registered call-sign (`MyCallbox`); empty at shutdown.
+  virtual void ShowMyCall(const std::string& callSign) = 0;
+  // The default radio port (`VOKport`), as " 1".
+  virtual void ShowDefaultPort(const std::string& text) = 0;
+  // Which radio ports incoming links are accepted from (`anybox`): "ANY", or
+  // the default radio port as " 2".
+  virtual void ShowAccept(const std::string& text) = 0;
+};
+
+}  // namespace tw

@@ -1,0 +1,110 @@
+#include "bridge/command_line.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "bridge/log_text.h"
+#include "control/link/text.h"
+
+namespace tw {
+
+namespace {
+
+constexpr std::int64_t kSaturate = 1'000'000'000;
+
+std::string_view Trim(std::string_view text) {
+  const auto begin = text.find_first_not_of(" \t");
+  if (begin == std::string_view::npos) return {};
+  const auto end = text.find_last_not_of(" \t");
+  return text.substr(begin, end - begin + 1);
+}
+
+struct Number {
+  std::int64_t value = 0;
+  std::size_t length = 0;  // bytes of the field it took; 0 when none
+};
+
+// The decimal number at the start of `text` (sign, digits, fraction),
+// rounded half away from zero and kept within +-kSaturate.
+Number LeadingNumber(std::string_view text) {
+  std::size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::int64_t whole = 0;
+  std::size_t digits = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, ++digits) {
+    if (whole < kSaturate) whole = whole * 10 + (text[i] - '0');
+  }
+  bool roundUp = false;
+  if (i < text.size() && text[i] == '.') {
+    std::size_t at = ++i;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+      if (i == at) roundUp = text[i] >= '5';
+    }
+    digits += i - at;
+  }
+  if (digits == 0) return {};
+  if (roundUp) ++whole;
+  if (whole > kSaturate) whole = kSaturate;
+  return {negative ? -whole : whole, i};
+}
+
+std::optional<bool> TruthValue(std::string_view field) {
+  const std::string upper = UpperText(field);
+  if (upper == "TRUE") return true;
+  if (upper == "FALSE") return false;
+  const Number number = LeadingNumber(field);
+  if (number.length == 0 || number.length != field.size()) return std::nullopt;
+  return number.value != 0 || field.find_first_of("123456789") != std::string_view::npos;
+}
+
+std::string RangeError(const char* what, std::string_view field, int low, int high) {
+  return Cat("the ", what, " must be a number from ", low, " to ", high, ", not \"",
+             LogBytes(field), "\"");
+}
+
+}  // namespace
+
+CommandLine cmdargs(std::string_view text) {
+  CommandLine line;
+  if (text.empty()) return line;
+
+  std::vector<std::string_view> fields;
+  std::size_t start = 0;
+  while (fields.size() < 6) {
+    const std::size_t comma = text.find(',', start);
+    fields.push_back(Trim(text.substr(start, comma == std::string_view::npos ? comma : comma - start)));
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  if (fields.size() > 5) {
+    line.tooManyFields = true;
+    fields.resize(5);
+  }
+
+  line.mycall = UpperText(fields[0]);
+  auto port = [&](std::size_t index, int& value, const char* what, int high) {
+    if (index >= fields.size() || !line.error.empty()) return;
+    const std::int64_t number = LeadingNumber(fields[index]).value;
+    if (number < 1 || number > high) {
+      line.error = RangeError(what, fields[index], 1, high);
+    } else {
+      value = static_cast<int>(number);
+    }
+  };
+  port(1, line.defport, "default radio port", 16);
+  if (fields.size() > 2 && line.error.empty()) {
+    const auto truth = TruthValue(fields[2]);
+    if (truth) {
+      line.acceptany = *truth;
+    } else {
+      line.error = Cat("the accept field must be true, false or a number, not \"", LogBytes(fields[2]), "\"");
+    }
+  }
+  port(3, line.engineport, "engine port", 65535);
+  port(4, line.listenport, "listen port", 65535);
+  return line;
+}
+
+}  // namespace tw

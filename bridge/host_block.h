@@ -1,0 +1,37 @@
+// Host-mode blocks as the mail client and the bridge exchange them: FEND,
+// a kind ("C" command or reply, "D" data, "S" status), a port character, a
+// stream character, text or data, FEND. Data bytes are escaped by the KISS
+// rule; command, reply and status texts are not.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tw {
+
+inline constexpr char FEND = '\xC0';
+inline constexpr char FESC = '\xDB';
+inline constexpr char TFEND = '\xDC';
+inline constexpr char TFESC = '\xDD';
+
+// The fields of one block, FENDs included in `rawblock`.
+struct HostBlock {
+  std::string rawblock;
+  std::string blkkind;
+  std::string blkport;
+  std::string blkstream;
+  std::string blkdata;  // everything between the stream character and the closing FEND
+};
+
+// Splits a block that begins and ends with FEND. Fields that lie beyond the
+// block's inner bytes are empty.
+HostBlock splitblock(std::string_view block);
+
+// FEND travels as FESC TFEND and FESC as FESC TFESC.
+std::string AX25toKAM(std::string_view data);
+
+// Undoes AX25toKAM. A FESC followed by anything else is dropped and the byte
+// after it kept as it is (not decoded again); a FESC at the end is dropped.
+std::string KAMtoAX25(std::string_view data);
+
+}  // namespace tw

@@ -1,0 +1,237 @@
+// `hostcmd`: one block from the client in host mode. Every command block
+// gets an answer, as from a KAM: a client that hears nothing takes the
+// controller for lost.
+#include "bridge/bridge_core.h"
+
+#include "bridge/command_words.h"
+#include "bridge/log_text.h"
+#include "control/link/text.h"
+
+namespace tw {
+
+namespace {
+
+constexpr std::string_view kQuitLower = "\xC0q\xC0";
+constexpr std::string_view kQuitUpper = "\xC0Q\xC0";
+constexpr std::string_view kQuery = "\xC0?\xC0";
+
+std::string Letter(int s) { return std::string(1, StreamTable::Letter(s)); }
+
+}  // namespace
+
+int BridgeCore::streamltrnbr(std::string_view letter) {
+  const int s = StreamTable::Number(letter);
+  if (s >= 0) return s;
+  addlog("ERROR client stream out of range " + LogBytes(letter));
+  return 0;
+}
+
+void BridgeCore::hostcmd() {
+  const HostBlock& b = block_;
+  if (b.blkkind == "D" && b.blkport == "1") {
+    const int s = streamltrnbr(b.blkstream);
+    if (s > 0) HostData(s);
+    return;
+  }
+  const Words words = FirstWord(b.blkdata);
+  if (b.blkkind == "C" && b.blkport == "1") {
+    const bool connect = IsAbbreviation(words.first, "CONNECT");
+    if (connect || IsAbbreviation(words.first, "DISCONNECT")) {
+      const int s = streamltrnbr(b.blkstream);
+      if (s == 0) {
+        AnswerEmpty();
+      } else if (connect) {
+        HostConnect(s, words.rest);
+      } else {
+        HostDisconnect(s);
+      }
+      return;
+    }
+    if (words.first == "MYCALL" || words.first == "MY") {
+      HostMyCall(words.rest);
+      return;
+    }
+  }
+  if (b.rawblock == kQuitLower || b.rawblock == kQuitUpper) {
+    hostmode_ = false;
+    sendraw("INTFACE was HOST\r");
+    sendraw("cmd:\r");
+    return;
+  }
+  if (b.rawblock == kQuery) {
+    sendblock("C00");
+    return;
+  }
+  if (b.blkkind == "C" && IsAbbreviation(words.first, "STATUS")) {
+    HostStatus();
+    return;
+  }
+  if (b.blkkind == "C" && IsAcknowledgedSetting(words.first)) {
+    sendblock("C00");
+    return;
+  }
+  HostUnknown();
+}
+
+void BridgeCore::HostUnknown() {
+  addlog("ERROR Unknown Hostmode Client request>");
+  addlog(LogBytes(block_.rawblock));
+  if (block_.blkkind == "C") AnswerEmpty();
+}
+
+// An empty reply on the block's own port and stream.
+void BridgeCore::AnswerEmpty() {
+  const std::string port = block_.blkport.empty() ? "0" : block_.blkport;
+  const std::string stream = block_.blkstream.empty() ? "0" : block_.blkstream;
+  sendblock("C" + port + stream);
+}
+
+void BridgeCore::HostData(int s) {
+  const std::string L = Letter(s);
+  Stream& stream = streams_[s];
+  switch (stream.strmstate) {
+    case StreamState::Connected: {
+      const std::string data = KAMtoAX25(block_.blkdata);
+      if (data.empty()) return;
+      const std::int32_t chanid = stream.chanid;
+      if (control_.AX25Send(chanid, data)) return;
+      // What cannot be sent must not vanish unseen: end the link and say so.
+      streams_.Free(s);
+      control_.AX25Disconnect(chanid);
+      addlog("ERROR AX25Send not accepted");
+      addlog("stream " + L + " disconnected");
+      sendblock("S1" + L + "*** DISCONNECTED");
+      return;
+    }
+    case StreamState::Connecting:
+      sendblock("C1" + L + L + "/V Link state is: CONNECT in progress ");
+      return;
+    case StreamState::Disconnecting:
+      Info(stream.chanid, "AX25info method failed hostcase data status 3");
+      sendblock("C1" + L + L + "/V Link state is: DISC in progress " + info_.szTo + ViaSuffix());
+      return;
+    case StreamState::Disconnected:
+      sendblock("C1" + L + L + "/V Link state is: DISCONNECTED");
+      return;
+  }
+}
+
+void BridgeCore::HostConnect(int s, std::string_view text) {
+  const std::string L = Letter(s);
+  Stream& stream = streams_[s];
+  switch (stream.strmstate) {
+    case StreamState::Disconnected: {
+      const ConnectRequest request = ParseConnect(text, config_.defport);
+      std::int32_t chanid = 0;
+      if (!request.refusal.empty()) {
+        addlog(request.refusal);
+      } else {
+        chanid = control_.AX25Connect(request.port, mycall_, request.destination, request.via);
+        if (chanid == 0) {
+          addlog("ERROR AX25Connect refused " + LogBytes(request.destination) + " on radio port" +
+                 PortText(request.port));
+        }
+      }
+      sendblock("C1" + L);
+      if (chanid == 0) {
+        // The stream stays free; the client hears the link end at once.
+        sendblock("S1" + L + "*** DISCONNECTED");
+        return;
+      }
+      streams_[s] = {chanid, StreamState::Connecting};
+      return;
+    }
+    case StreamState::Connected:
+      Info(stream.chanid, "AX25info method failed hostcase status 1");
+      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V Link state is: CONNECTED to " + info_.szTo +
+                ViaSuffix());
+      return;
+    case StreamState::Connecting:
+      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V Link state is: CONNECT in progress ");
+      return;
+    case StreamState::Disconnecting:
+      Info(stream.chanid, "AX25info method failed hostcase status 3");
+      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V Link state is: DISC in progress " + info_.szTo +
+                ViaSuffix());
+      return;
+  }
+}
+
+void BridgeCore::HostDisconnect(int s) {
+  const std::string L = Letter(s);
+  const Stream stream = streams_[s];
+  if (stream.strmstate == StreamState::Disconnected) {
+    sendblock("C1" + L + "Can't DISCONNECT, " + L + "/V Link state is: DISCONNECTED");
+    return;
+  }
+  if (control_.AX25Disconnect(stream.chanid)) {
+    sendblock("C1" + L);
+    if (streams_.Holding(stream.chanid) == s) streams_[s].strmstate = StreamState::Disconnecting;
+    return;
+  }
+  // The control no longer knows the link, so no event will ever free the
+  // stream: free it now.
+  addlog("ERROR disconnect method fail");
+  streams_.Free(s);
+  sendblock("C1" + L);
+  sendblock("S1" + L + "*** DISCONNECTED");
+}
+
+void BridgeCore::HostMyCall(std::string_view text) {
+  std::string call;
+  switch (CheckMyCall(text, call)) {
+    case MyCallOutcome::Query:
+      sendblock("C00MYCALL " + mycall_);
+      return;
+    case MyCallOutcome::Busy:
+      sendblock("C00Not while connected");
+      return;
+    case MyCallOutcome::Set:
+      sendblock("C00");
+      ChangeMyCall(call);
+      return;
+  }
+}
+
+BridgeCore::MyCallOutcome BridgeCore::CheckMyCall(std::string_view text, std::string& call) const {
+  call = MyCallArgument(text);
+  if (call.empty()) return MyCallOutcome::Query;
+  if (streams_.FirstBusy() != 0) return MyCallOutcome::Busy;
+  return MyCallOutcome::Set;
+}
+
+void BridgeCore::ChangeMyCall(const std::string& call) {
+  control_.VOKUnRegister(mycall_);
+  mycall_ = call;
+  control_.VOKRegister(mycall_);
+  view_.ShowMyCall(mycall_);
+}
+
+// One block, as a KAM answers: the free space, then a line per stream.
+void BridgeCore::HostStatus() {
+  std::string text = "C00FREE BYTES 936\r";
+  for (int s = 1; s <= kStreamCount; ++s) {
+    const std::string L = Letter(s);
+    const Stream stream = streams_[s];
+    switch (stream.strmstate) {
+      case StreamState::Connected:
+        Info(stream.chanid, "AX25info method fail in hostcase status 1");
+        text += L + "/V stream - CONNECTED to " + info_.szTo + ViaSuffix();
+        break;
+      case StreamState::Disconnected:
+        text += L + "/V stream - DISCONNECTED";
+        break;
+      case StreamState::Connecting:
+        text += L + "/V stream - CONNECT in progress ";
+        break;
+      case StreamState::Disconnecting:
+        Info(stream.chanid, "AX25info method fail hostcase status 3");
+        text += L + "/V stream - DISC in progress " + info_.szTo + ViaSuffix();
+        break;
+    }
+    text += '\r';
+  }
+  sendblock(text);
+}
+
+}  // namespace tw

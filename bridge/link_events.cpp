@@ -1,0 +1,117 @@
+// The control's events: links established, ended and carrying data, the
+// engine ready or lost, call-signs registered, and the control giving up.
+#include "bridge/bridge_core.h"
+
+#include <algorithm>
+
+#include "bridge/log_text.h"
+
+namespace tw {
+
+namespace {
+
+std::string Frame(std::string_view text) {
+  std::string block;
+  block.reserve(text.size() + 2);
+  block += FEND;
+  block.append(text);
+  block += FEND;
+  return block;
+}
+
+}  // namespace
+
+// The result fields are emptied first: a failed call must not leave the
+// previous link's values to be reported as this one's.
+bool BridgeCore::Info(std::int32_t chanid, const char* failure) {
+  info_ = BridgeControl::LinkInfo{};
+  const bool ok = control_.AX25Info(chanid, info_);
+  if (!ok && failure != nullptr) addlog(failure);
+  return ok;
+}
+
+std::string BridgeCore::ViaSuffix() const { return info_.szVIA.empty() ? "" : " VIA " + info_.szVIA; }
+
+// The stream's link has ended: free it and tell the client.
+void BridgeCore::EndStream(int s) {
+  streams_.Free(s);
+  TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + "*** DISCONNECTED")}, true);
+}
+
+void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
+  Info(iChannelId, "ERROR AX25info method failed in onAX25connect sub");
+  const std::string connected = "*** CONNECTED to " + info_.szTo + ViaSuffix();
+
+  // An id a stream already holds is never a new link: a connect that
+  // completes after the client asked to disconnect it (the control repeats
+  // the disconnect), or a repeated report.
+  if (const int s = streams_.Holding(iChannelId); s != 0) {
+    if (streams_[s].strmstate != StreamState::Connecting) return;
+    streams_[s].strmstate = StreamState::Connected;
+    TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + connected)});
+    return;
+  }
+
+  const int s = streams_.FirstFree();
+  if (s != 0 && (config_.acceptany || info_.iPort == config_.defport)) {
+    streams_[s] = {iChannelId, StreamState::Connected};
+    TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + connected)});
+    return;
+  }
+
+  if (control_.AX25Disconnect(iChannelId)) {
+    addlog("refused connect attempt from " + LogBytes(info_.szTo) + " on radio port" + PortText(info_.iPort));
+  } else {
+    addlog("Refuse Connect Disconnect failed for  " + LogBytes(info_.szFrom) + " on radio port" +
+           PortText(info_.iPort));
+  }
+}
+
+void BridgeCore::OnAX25Disconnect(std::int32_t iChannelId) {
+  if (const int s = streams_.Holding(iChannelId); s != 0) EndStream(s);
+}
+
+void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szData) {
+  const int s = streams_.Holding(iChannelId);
+  if (s == 0) return;
+  // Some clients keep only a few hundred bytes of a block: never more than
+  // one engine frame's data, and within one AX.25 frame's size.
+  const std::string header = std::string("D1") + StreamTable::Letter(s);
+  std::vector<std::string> blocks;
+  for (std::size_t at = 0; at < szData.size(); at += kMaxBlockData) {
+    blocks.push_back(Frame(header + AX25toKAM(std::string_view(szData).substr(at, kMaxBlockData))));
+  }
+  if (blocks.empty()) blocks.push_back(Frame(header));
+  TellClient(s, blocks);
+}
+
+void BridgeCore::OnReady(bool fReady) {
+  if (!fReady) {
+    if (shuttingDown_) return;
+    addlog("EVENT: engine lost");
+    // The engine dropped every link with the connection; the control ends
+    // each channel, and any stream still holding one is freed here.
+    for (int s = 1; s <= kStreamCount; ++s) {
+      if (streams_[s].strmstate != StreamState::Disconnected) EndStream(s);
+    }
+    return;
+  }
+  supervisor_.Ready();
+  addlog("EVENT: PE is ready");
+  addlog("VOKPE version " + LogBytes(control_.VOKVersion()));
+  if (!mycall_.empty()) control_.VOKRegister(mycall_);
+}
+
+void BridgeCore::OnRegister(const std::string& szCall, bool fFlags) {
+  if (!fFlags) {
+    addlog("ERROR registration of " + LogBytes(szCall) + " refused");
+    return;
+  }
+  view_.ShowMyCall(szCall);
+}
+
+void BridgeCore::OnError() {
+  if (!shuttingDown_) supervisor_.GaveUp();
+}
+
+}  // namespace tw

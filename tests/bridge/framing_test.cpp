@@ -1,0 +1,94 @@
+// Escaping, splitting and cutting host-mode blocks out of the client's bytes.
+#include <gtest/gtest.h>
+
+#include "bridge/block_reader.h"
+#include "bridge/host_block.h"
+#include "tests/bridge/bridge_harness.h"
+
+namespace tw::testing {
+namespace {
+
+TEST(Escaping, EveryByteValueRoundTripsAndOnlyFendAndFescChange) {
+  std::string all;
+  for (int b = 0; b < 256; ++b) {
+    const std::string one(1, static_cast<char>(b));
+    const std::string want = b == 0xC0 ? "\xDB\xDC" : b == 0xDB ? "\xDB\xDD" : one;
+    EXPECT_EQ(AX25toKAM(one), want) << b;
+    EXPECT_EQ(KAMtoAX25(want), one) << b;
+    all += one;
+  }
+  const std::string escaped = AX25toKAM(all + all);
+  EXPECT_EQ(escaped.find('\xC0'), std::string::npos);
+  EXPECT_EQ(escaped.size(), 2 * 258u);
+  EXPECT_EQ(KAMtoAX25(escaped), all + all);
+}
+
+TEST(Escaping, WrittenVectors) {
+  EXPECT_EQ(AX25toKAM("\xC0" "A\xDB"), "\xDB\xDC" "A\xDB\xDD");
+  EXPECT_EQ(KAMtoAX25("\xDB\xDC" "A\xDB\xDD"), "\xC0" "A\xDB");
+  EXPECT_EQ(KAMtoAX25("\xDB" "A"), "A");
+  EXPECT_EQ(KAMtoAX25("AB\xDB"), "AB");
+  EXPECT_EQ(KAMtoAX25("\xDB\xDB\xDC"), "\xDB\xDC");  // the kept byte is not decoded again
+}
+
+TEST(SplitBlock, FieldsBeyondTheBlockAreEmpty) {
+  struct Case {
+    std::string block, kind, port, stream, data;
+  } cases[] = {
+      {Block(""), "", "", "", ""},
+      {Block("A"), "A", "", "", ""},
+      {Block("C1"), "C", "1", "", ""},
+      {Block("C1A"), "C", "1", "A", ""},
+      {Block("D1B\xDB\xDC x"), "D", "1", "B", "\xDB\xDC x"},
+  };
+  for (const Case& c : cases) {
+    const HostBlock b = splitblock(c.block);
+    EXPECT_EQ(b.rawblock, c.block);
+    EXPECT_EQ(b.blkkind + "|" + b.blkport + "|" + b.blkstream + "|" + b.blkdata,
+              c.kind + "|" + c.port + "|" + c.stream + "|" + c.data);
+  }
+}
+
+std::vector<std::string> Cut(BlockReader& reader, std::string_view bytes) {
+  reader.Append(bytes);
+  std::vector<std::string> blocks;
+  while (auto block = reader.Next()) blocks.push_back(*block);
+  return blocks;
+}
+
+TEST(BlockReader, DropsStrayBytesResyncsOnFendFendAndBoundsAnOpenBlock) {
+  BlockReader reader;
+  EXPECT_EQ(Cut(reader, "AB\xC0\xC0" "C1AD\xC0 stray \xC0?\xC0"),
+            (std::vector<std::string>{Block("C1AD"), Block("?")}));
+  EXPECT_TRUE(Cut(reader, std::string(100000, 'x')).empty());
+  EXPECT_EQ(reader.Buffered(), 0u);  // nothing kept without a FEND
+
+  EXPECT_TRUE(Cut(reader, "\xC0" + std::string(10000, 'y')).empty());
+  EXPECT_LE(reader.Buffered(), BlockReader::kMaxBlock);
+  EXPECT_EQ(reader.TakeOversized(), 1u);
+  // The dropped block's closing FEND may open the next one.
+  EXPECT_EQ(Cut(reader, "\xC0" "C0AS\xC0"), std::vector<std::string>{Block("C0AS")});
+  EXPECT_EQ(Cut(reader, Block(std::string(BlockReader::kMaxBlock - 2, 'z'))).size(), 1u);
+}
+
+// A session's bytes in host mode, cut in two at every offset, make the same
+// calls and replies as when they arrive whole.
+TEST(BlockReader, BlocksSplitAtEveryOffsetGiveTheSameCallsAndReplies) {
+  const std::string session = "AB\xC0\xC0" "C1BC NOBODY-2 V RELAY\xC0\xC0" "D1Adata\xDB\xDC\xDB\xDD\xC0" +
+                              Block("C1BMYCALL N0NEW") + "junk" + Block("C0AS") + Block("C1AD") +
+                              Block("D1Amore");
+  auto run = [&](std::size_t cut) {
+    BridgeHarness h;
+    h.StartHost();
+    h.Outgoing('A', "NOBODY-1");
+    std::string out = h.Reply(session.substr(0, cut));
+    out += h.Reply(session.substr(cut));
+    return out + " calls " + h.control.TakeCalls();
+  };
+  const std::string whole = run(session.size());
+  EXPECT_NE(whole.find("AX25Send 1 data\xC0\xDB;AX25Disconnect 1"), std::string::npos) << whole;
+  for (std::size_t cut = 0; cut < session.size(); ++cut) EXPECT_EQ(run(cut), whole) << cut;
+}
+
+}  // namespace
+}  // namespace tw::testing

@@ -1,0 +1,96 @@
+// Start-up, shutdown and the client connection.
+#include <gtest/gtest.h>
+
+#include "tests/bridge/bridge_harness.h"
+
+namespace tw::testing {
+namespace {
+
+TEST_F(BridgeTest, StartUpShowsTheSettingsSetsUpTheControlAndListens) {
+  ASSERT_EQ(core.initvars({"n0call,2,0,8001,8201", false, "engine.local", "127.0.0.1"}), "");
+  EXPECT_EQ(control.TakeCalls(), "Address engine.local;Port 8001;Enabled 1;Active 1;AX25 1");
+  EXPECT_EQ(view.port, " 2");
+  EXPECT_EQ(view.accept, " 2");
+  EXPECT_EQ(Socket().LocalPort(), 8201);
+  EXPECT_EQ(Socket().localAddress, "127.0.0.1");
+  EXPECT_TRUE(Socket().keepAlive && Socket().keepListening);
+  EXPECT_EQ(view.lines, std::vector<std::string>{"listening for the client on 127.0.0.1 port 8201"});
+  EXPECT_FALSE(core.hostmode());
+
+  BridgeHarness plain;
+  ASSERT_EQ(plain.core.initvars({"N0CALL,1,1,8000,8200,9", true, {}, {}}), "");
+  EXPECT_EQ(plain.control.TakeCalls(), "Port 8000;Enabled 1;Active 1;AX25 1");
+  EXPECT_EQ(plain.view.accept, "ANY");
+  EXPECT_TRUE(plain.Logged("ERROR too many command line arguments"));
+  EXPECT_TRUE(plain.core.hostmode());
+}
+
+TEST_F(BridgeTest, StartUpErrorsLeaveTheControlOff) {
+  EXPECT_NE(core.initvars({"N0CALL,0", false, {}, {}}), "");
+  EXPECT_EQ(control.TakeCalls(), "");
+
+  BridgeHarness taken;
+  taken.loop.listenSockets.at(0)->refuseListen = true;
+  EXPECT_EQ(taken.core.initvars({"N0CALL", false, {}, {}}), "cannot listen for the client on 0.0.0.0 port 8200");
+  EXPECT_EQ(taken.control.TakeCalls(),
+            "Port 8000;Enabled 1;Active 1;AX25 1;VOKUnRegister N0CALL;Active 0;Enabled 0");
+}
+
+TEST_F(BridgeTest, ShutdownInTheWrittenOrderAndNothingAfterIt) {
+  StartHost();
+  const std::int32_t id = Outgoing('A', "NOBODY-1");
+  core.Form_Unload();
+  EXPECT_EQ(control.TakeCalls(), "VOKUnRegister N0CALL;Active 0;Enabled 0");
+  EXPECT_EQ(view.myCall, "");
+  EXPECT_FALSE(Socket().ClientConnected());
+  EXPECT_FALSE(Socket().Listening());
+  Ended(id);
+  core.OnReady(false);
+  core.OnError();
+  SupervisorTimer().Fire();
+  EXPECT_TRUE(core.Held().Empty());
+  EXPECT_EQ(control.TakeCalls(), "");
+  core.Form_Unload();
+  EXPECT_EQ(control.TakeCalls(), "");
+}
+
+TEST_F(BridgeTest, ASecondClientIsRefusedAndTheFirstKeepsItsConnection) {
+  StartHost();
+  Socket().ClientConnects();
+  EXPECT_EQ(Socket().rejected, 1);
+  EXPECT_TRUE(Logged("ERROR second client refused, one is connected"));
+  EXPECT_EQ(Reply(Block("?")), Block("C00"));
+}
+
+TEST_F(BridgeTest, ASocketErrorIsTheClientLeavingAndTheBridgeListensAgain) {
+  StartHost();
+  Socket().refuseListen = true;
+  Socket().ClientFails("Connection reset by peer");
+  EXPECT_TRUE(Logged("Winsock Error Connection reset by peer"));
+  EXPECT_TRUE(Logged("client disconnect winsock close"));
+  EXPECT_TRUE(Logged("ERROR cannot listen on port 8200, trying again every 10 s"));
+  EXPECT_FALSE(core.ClientPresent());
+  Socket().refuseListen = false;
+  ListenRetryTimer().Fire();
+  EXPECT_TRUE(Socket().Listening());
+  EXPECT_FALSE(ListenRetryTimer().Enabled());
+  ClientConnects();
+  EXPECT_EQ(Reply(Block("?")), Block("C00"));
+}
+
+TEST_F(BridgeTest, ABlockLeftUnfinishedByAClientIsDroppedWhenTheNextConnects) {
+  StartHost();
+  Reply("\xC0" "C1AC NOBO");
+  Socket().ClientLeaves();
+  EXPECT_TRUE(Logged("client disconnect winsock close"));
+  ClientConnects();
+  EXPECT_EQ(Reply(Block("C1AD")), Block("C1ACan't DISCONNECT, A/V Link state is: DISCONNECTED"));
+  EXPECT_EQ(control.TakeCalls(), "");
+
+  Reply("\xC0" + std::string(5000, 'x') + "\xC0");
+  EXPECT_TRUE(Logged("ERROR client block over 4096 bytes dropped"));
+  EXPECT_EQ(control.TakeCalls(), "");
+}
+
+}  // namespace
+}  // namespace tw::testing
