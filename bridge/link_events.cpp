@@ -39,6 +39,7 @@ void BridgeCore::EndStream(int s) {
 }
 
 void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
+  if (iChannelId == 0) return;  // names no link
   Info(iChannelId, "ERROR AX25info method failed in onAX25connect sub");
   const std::string connected = "*** CONNECTED to " + info_.szTo + ViaSuffix();
 
