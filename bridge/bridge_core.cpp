@@ -10,8 +10,7 @@
 namespace tw {
 
 BridgeCore::BridgeCore(EventLoop& loop, BridgeControl& control, BridgeView& view)
-    : loop_(loop),
-      control_(control),
+    : control_(control),
       view_(view),
       Winsock1_(loop.NewListenSocket()),
       listenRetry_(loop.NewTimer()),

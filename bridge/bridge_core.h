@@ -143,7 +143,6 @@ class BridgeCore {
   std::string ViaSuffix() const;
   void EndStream(int s);
 
-  EventLoop& loop_;
   BridgeControl& control_;
   BridgeView& view_;
   std::unique_ptr<ListenSocket> Winsock1_;
