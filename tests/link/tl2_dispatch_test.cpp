@@ -221,6 +221,37 @@ TEST_F(Tl2Dispatch, OutstandingFramesKeepTheLowByteAndReportTheCount) {
   }
 }
 
+TEST_F(Tl2Dispatch, LinkFramesReplyRaisesItsCallsAndItsThirtyTwoBitCount) {
+  std::vector<std::string> reports;
+  link.OnLinkFrames = [&](TL2&, int port, const std::string& from, const std::string& to,
+                          std::uint32_t count) { reports.push_back(Cat(port, "|", from, "|", to, "|", count)); };
+  struct Case {
+    std::string data;
+    const char* report;  // nullptr: no event
+  };
+  const Case cases[] = {
+      {"\x00\x00\x00\x00"s, "3|N0CALL|N0BBB-1|0"},
+      {"\x2C\x01\x00\x00"s, "3|N0CALL|N0BBB-1|300"},
+      {"\x01\x00\x01\x00"s, "3|N0CALL|N0BBB-1|65537"},
+      {"\xFF\xFF\xFF\xFF"s, "3|N0CALL|N0BBB-1|4294967295"},
+      {"\x05\x00\x00\x00\x09"s, "3|N0CALL|N0BBB-1|5"},  // more than four bytes: the first four
+      {"\x05\x00\x00"s, nullptr},
+      {""s, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.data.size());
+    reports.clear();
+    events.clear();
+    lines.clear();
+    Receive(InFrame('Y', 3, c.data, "n0call", "n0bbb-1"));
+    EXPECT_EQ(events, Events{"Read:Y"});  // announced either way
+    EXPECT_EQ(reports, c.report ? Events{c.report} : Events{});
+    EXPECT_EQ(Logged("{L2} Fired Event <FOnLinkFrames>"), c.report != nullptr);
+  }
+  EXPECT_TRUE(socket.writes.empty());
+  for (int port = 1; port <= 16; ++port) EXPECT_EQ(link.PortRecord(port)->frames, 0);
+}
+
 TEST_F(Tl2Dispatch, HeardListKeepsTwentyEntriesCutAtNul) {
   for (int i = 1; i <= 21; ++i) Receive(InFrame('H', 5, Cat("entry ", i, "\0tail"s), "N0AAA"));
   const PortInfo& r = *link.PortRecord(5);

@@ -2,6 +2,8 @@
 // connects with and without a path, data, unproto and the digipeater block.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "tests/link/link_harness.h"
 
 namespace tw::testing {
@@ -235,6 +237,58 @@ TEST_F(Tl2Requests, UnprotoWhosePathCannotBeSentIsRefused) {
   link.SendUNPROTO(1, 0xF0, "N0CALL", "ID", "TOOLONGCALL1", "HELLO");
   EXPECT_TRUE(socket.writes.empty());
   EXPECT_EQ(CountLogged("{L2} <SendUNPROTO> Frame to ID refused: path can not be sent"), 2u);
+}
+
+// ---- what the requests report ---------------------------------------------------------------
+
+TEST_F(Tl2Requests, EachRequestReportsWhetherItsFrameWentOut) {
+  using Request = std::function<bool(TL2&)>;
+  struct Case {
+    const char* name;
+    Request request;
+    bool sendable;  // when connected
+  };
+  const std::string tooManyDigis = Joined(Calls(26), ",");
+  const Case cases[] = {
+      {"connect", [](TL2& l) { return l.ConnectExt(1, 0, "N0CALL", "FAR", ""); }, true},
+      {"connect via", [](TL2& l) { return l.ConnectExt(1, 0, "N0CALL", "FAR", "RELAY"); }, true},
+      {"connect, path too long",
+       [&](TL2& l) { return l.ConnectExt(1, 0, "N0CALL", "FAR", tooManyDigis); }, false},
+      {"connect, call too long",
+       [](TL2& l) { return l.ConnectExt(1, 0, "N0CALL", "FAR", "ABCDEFGHIJK"); }, false},
+      {"disconnect", [](TL2& l) { return l.DisconnectExt(1, "N0CALL", "FAR"); }, true},
+      {"data", [](TL2& l) { return l.SendData(1, 0xF0, "N0CALL", "FAR", "hi"); }, true},
+      {"unproto", [](TL2& l) { return l.SendUNPROTO(1, 0xF0, "N0CALL", "ID", "", "hi"); }, true},
+      {"unproto via", [](TL2& l) { return l.SendUNPROTO(1, 0xF0, "N0CALL", "ID", "R1", "hi"); }, true},
+      {"unproto, path too long",
+       [&](TL2& l) { return l.SendUNPROTO(1, 0xF0, "N0CALL", "ID", Joined(Calls(26), " "), "hi"); },
+       false},
+      {"raw", [](TL2& l) { return l.SendKiss(1, std::string(kMaxRawFrame, 'k')); }, true},
+      {"raw, too long", [](TL2& l) { return l.SendKiss(1, std::string(kMaxRawFrame + 1, 'k')); }, false},
+      {"link frames", [](TL2& l) { return l.AskLinkFrames(1, "N0CALL", "FAR"); }, true},
+  };
+  enum class State { kIdle, kConnecting, kConnected };
+  for (State state : {State::kIdle, State::kConnecting, State::kConnected}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(Cat(c.name, " in state ", static_cast<int>(state)));
+      LinkHarness h;
+      if (state == State::kConnected) h.Connect();
+      if (state == State::kConnecting) {
+        h.link.SetAddress("127.0.0.1");
+        h.link.SetCallSign("N0CALL");
+        h.link.SetActive(true);
+      }
+      const bool expected = state == State::kConnected && c.sendable;
+      EXPECT_EQ(c.request(h.link), expected);
+      EXPECT_EQ(h.Sent().empty(), !expected);
+    }
+  }
+}
+
+TEST_F(Tl2Requests, AskLinkFramesNamesOwnCallThenRemoteWithNoData) {
+  Connect();
+  EXPECT_TRUE(link.AskLinkFrames(2, "N0CALL", "N0BBB-1"));
+  EXPECT_EQ(socket.TakeWritten(), WireHeader(1, 'Y', 0, "N0CALL", "N0BBB-1", 0));
 }
 
 // ---- the digipeater block ------------------------------------------------------------------
