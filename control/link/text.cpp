@@ -57,6 +57,18 @@ std::string UpperText(std::string_view text) {
   return out;
 }
 
+std::string StationKey(std::string_view call) {
+  std::string key = UpperText(call);
+  std::size_t dash = key.rfind('-');
+  if (dash != std::string::npos && dash + 1 < key.size() &&
+      key.find_first_not_of('0', dash + 1) == std::string::npos) {
+    key.erase(dash);
+  }
+  return key;
+}
+
+bool SameStation(std::string_view a, std::string_view b) { return StationKey(a) == StationKey(b); }
+
 std::string RemoveChar(std::string_view text, char c) {
   std::string out;
   out.reserve(text.size());

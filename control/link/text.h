@@ -25,6 +25,11 @@ std::string PadLeft(std::string_view text, std::size_t n, char c);
 // Upper-cases a to z only; every other byte stays as it is.
 std::string UpperText(std::string_view text);
 
+// The form under which a call-sign is compared: upper case, and an SSID of
+// 0 dropped ("n0call-0" is "N0CALL", the form Dire Wolf reports).
+std::string StationKey(std::string_view call);
+bool SameStation(std::string_view a, std::string_view b);
+
 std::string RemoveChar(std::string_view text, char c);
 std::string ReplaceChar(std::string_view text, char c, std::string_view with);
 

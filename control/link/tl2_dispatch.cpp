@@ -143,6 +143,9 @@ void TL2::Decode(const Frame& frame) {
           log_.LogLine(1, [&] { return Cat("{L2} Exception on Module TL2.Decode (Frame", kind, ")"); });
           return;
         }
+        // Only the own call's registration is the link's: an alias the
+        // owner registered must not stand in for it.
+        if (!SameStation(callFrom, callSign_)) return;
         bool accepted = data[0] == 1;
         registered_ = registering ? accepted : !accepted;
       });

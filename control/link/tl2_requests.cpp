@@ -54,8 +54,12 @@ bool TL2::SendRegistration(std::string_view name, char kind, const std::string& 
   Trap(name, [&] {
     if (callSign.empty()) return;
     // True also when there is no connection: the request was made.
-    Write(0, 0, kind, callSign, "", "");
+    bool sent = Write(0, 0, kind, callSign, "", "");
     result = true;
+    // Dire Wolf never confirms an unregistration: once it is sent the own
+    // call counts as unregistered (an engine that answers still has the
+    // last word), so that registering it again is not taken for a repeat.
+    if (sent && kind == 'x' && SameStation(callSign, callSign_)) registered_ = false;
   });
   return result;
 }

@@ -64,6 +64,54 @@ TEST_F(Tl2Requests, RegisterIsIgnoredWhenAlreadyInThatState) {
   EXPECT_EQ(socket.TakeWritten(), WireHeader(0, 'x', 0, "N0CALL", "", 0));
 }
 
+TEST_F(Tl2Requests, UnregisteringCountsAsDoneWhenSentAndRegisteringAgainIsSent) {
+  // Dire Wolf 1.6 never answers 'x': the link must not wait for it.
+  Connect("N0CALL");
+  Receive(InFrame('X', 1, "\x01"s, "N0CALL"));
+  ASSERT_TRUE(link.Registered());
+  link.SetRegister(false);
+  EXPECT_EQ(socket.TakeWritten(), WireHeader(0, 'x', 0, "N0CALL", "", 0));
+  EXPECT_FALSE(link.Registered());
+  link.SetRegister(true);
+  EXPECT_EQ(socket.TakeWritten(), WireHeader(0, 'X', 0, "N0CALL", "", 0));
+
+  // An engine that answers 'x' still has the last word.
+  Receive(InFrame('X', 1, "\x01"s, "N0CALL"));
+  link.SetRegister(false);
+  Receive(InFrame('x', 1, "\x00"s, "N0CALL"));
+  EXPECT_TRUE(link.Registered());
+
+  // Unregistering another call leaves the own registration alone; the own
+  // call spelled differently counts as the own call.
+  EXPECT_TRUE(link.VOKUnRegister("ALIAS"));
+  EXPECT_TRUE(link.Registered());
+  EXPECT_TRUE(link.VOKUnRegister("n0call-0"));
+  EXPECT_FALSE(link.Registered());
+}
+
+TEST_F(Tl2Requests, OnlyRepliesNamingTheOwnCallChangeRegistered) {
+  struct Case {
+    const char* own;
+    const char* replyCall;
+    bool counts;
+  };
+  for (const Case& c : {Case{"N0CALL", "N0CALL", true}, Case{"N0CALL", "n0call", true},
+                        Case{"N0CALL", "N0CALL-0", true}, Case{"N0CALL-0", "N0CALL", true},
+                        Case{"n0call-7", "N0CALL-7", true}, Case{"N0CALL", "N0CALL-1", false},
+                        Case{"N0CALL-1", "N0CALL", false}, Case{"N0CALL", "ALIAS", false},
+                        Case{"N0CALL", "", false}, Case{"N0CALL", "N0CALL-00", true}}) {
+    SCOPED_TRACE(Cat(c.own, " / ", c.replyCall));
+    LinkHarness h;
+    h.Connect(c.own);
+    h.Receive(InFrame('X', 1, "\x01"s, c.replyCall));
+    EXPECT_EQ(h.link.Registered(), c.counts);
+    h.Receive(InFrame('X', 1, "\x01"s, c.own));
+    ASSERT_TRUE(h.link.Registered());
+    h.Receive(InFrame('x', 1, "\x01"s, c.replyCall));
+    EXPECT_EQ(h.link.Registered(), !c.counts);
+  }
+}
+
 TEST_F(Tl2Requests, RegisteringNeedsACallSign) {
   EXPECT_FALSE(link.VOKRegister(""));
   EXPECT_FALSE(link.VOKUnRegister(""));
