@@ -80,7 +80,7 @@ void TL2::Open() {
   portMax_ = kPortRecords;
   for (PortInfo& record : ports_) record = PortInfo{};
   // Bytes of an earlier connection must never prefix this one's frames.
-  reader_.Reset();
+  EndSession();
   socket_->Connect(address_, static_cast<std::uint16_t>(port_));
   log_.LogLine(1, [&] {
     return Cat("{L2} VOK Object Opened ", socket_->RemoteHost(), ":", socket_->RemotePort());
@@ -91,6 +91,7 @@ void TL2::Close() {
   pollTimer_.reset();
   log_.LogLine(1, [&] { return Cat("{L2} VOK Object Closed ", address_, ":", port_); });
   socket_->Close();
+  EndSession();
 }
 
 const PortInfo* TL2::PortRecord(int port) const {
@@ -103,6 +104,12 @@ void TL2::ConnectionEnded() {
   // The engine forgets registrations with the connection; so do we, so that
   // the call-sign is registered again after a reconnection.
   registered_ = false;
+  EndSession();
+}
+
+void TL2::EndSession() {
+  reader_.Reset();
+  ++session_;
 }
 
 void TL2::VOKConnect() {
@@ -154,9 +161,14 @@ void TL2::VOKRead(std::string_view bytes) {
 void TL2::Store(std::string_view bytes) {
   Trap("Store", [&] {
     reader_.Append(bytes);
-    // Decode may close or reopen the connection, which empties the reader:
-    // each round asks the reader afresh.
-    while (auto frame = reader_.Next()) Decode(*frame);
+    // Decode may end the connection (and even open a new one), which
+    // empties the reader: nothing more of this read is decoded then.
+    const std::uint64_t session = session_;
+    while (session == session_) {
+      auto frame = reader_.Next();
+      if (!frame) break;
+      Decode(*frame);
+    }
   });
 }
 

@@ -183,6 +183,9 @@ class TL2 {
   void PollTick();
   bool SendRegistration(std::string_view name, char kind, const std::string& callSign);
   void ConnectionEnded();
+  // Forgets what was read on the connection so far; frames of a read under
+  // way are decoded only while the session they arrived in lasts.
+  void EndSession();
 
   void DecodeConnect(const Frame& frame, const std::string& line, const std::string& callFrom,
                      const std::string& callTo);
@@ -216,6 +219,7 @@ class TL2 {
   int port_ = 8000;
   std::string callSign_;
   FrameReader reader_;
+  std::uint64_t session_ = 0;  // changes whenever a connection starts or ends
   bool connected_ = false;
   bool registered_ = false;
   std::string monitorMask_ = "N";

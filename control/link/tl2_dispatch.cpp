@@ -137,7 +137,10 @@ void TL2::Decode(const Frame& frame) {
       frameTrap([&] {
         const bool registering = kind == 'X';
         const TOnRegister& event = registering ? OnRegister : OnUnRegister;
+        const std::uint64_t session = session_;
         if (event) Raise(event, callFrom, data);
+        // A handler that ended the connection also ended the registration.
+        if (session != session_) return;
         if (data.empty()) {
           // A reply without its answer byte says nothing about the state.
           log_.LogLine(1, [&] { return Cat("{L2} Exception on Module TL2.Decode (Frame", kind, ")"); });

@@ -2,6 +2,7 @@
 // header's fields, and carrying on after an event handler fails.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 
 #include "tests/link/link_harness.h"
@@ -203,6 +204,74 @@ TEST_F(Tl2Receive, AHandlerThatReconnectsDropsTheRestOfTheOldRead) {
   Receive(InFrame('D', 1, "fresh"));
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[1].data, "fresh");
+}
+
+TEST(Tl2EndInAHandler, NothingMoreOfTheReadIsDecodedOnceTheConnectionEnded) {
+  using End = std::function<void(TL2&, FakeClientSocket&)>;
+  struct Case {
+    const char* name;
+    End end;
+    bool connectedAfter;
+  };
+  const Case cases[] = {
+      {"Close", [](TL2& l, FakeClientSocket&) { l.Close(); }, false},
+      {"SetActive(false)", [](TL2& l, FakeClientSocket&) { l.SetActive(false); }, false},
+      {"peer closes", [](TL2&, FakeClientSocket& s) { s.PeerCloses(); }, false},
+      {"socket error", [](TL2&, FakeClientSocket& s) { s.Fail(); }, false},
+      {"close and reopen",
+       [](TL2& l, FakeClientSocket&) {
+         l.SetActive(false);
+         l.SetActive(true);
+       },
+       false},
+      {"close, reopen and connect",
+       [](TL2& l, FakeClientSocket& s) {
+         l.SetActive(false);
+         l.SetActive(true);
+         s.CompleteConnect();
+       },
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LinkHarness h;
+    h.link.Poll = true;
+    h.Connect("N0CALL");
+    std::string kinds;
+    int downs = 0;
+    h.link.OnRead = [&](TL2&, int, std::uint8_t, char kind, const std::string&, const std::string&,
+                        const std::string&) { kinds.push_back(kind); };
+    h.link.OnVOKDown = [&](TL2&) { ++downs; };
+    h.link.OnData = [&](TL2& l, int, const std::string&, const std::string&, std::uint8_t,
+                        const std::string& d) {
+      if (d == "end") c.end(l, h.socket);
+    };
+    h.Receive(InFrame('D', 1, "end") + InFrame('X', 1, "\x01"s, "N0CALL") +
+              InFrame('G', 1, "1;Radio;") + InFrame('D', 1, "after"));
+    EXPECT_EQ(kinds, "D");
+    EXPECT_FALSE(h.link.Registered());
+    EXPECT_EQ(h.loop.liveTimers, 0);  // the 'G' did not re-arm the poll timer
+    EXPECT_EQ(h.link.Connected(), c.connectedAfter);
+    EXPECT_LE(downs, 1);
+    // The next connection registers again.
+    h.link.OnVOKUp = [](TL2& l) { l.SetRegister(true); };
+    if (!c.connectedAfter) {
+      h.link.SetActive(true);
+      h.socket.CompleteConnect();
+      std::vector<Frame> sent = h.Sent();
+      ASSERT_FALSE(sent.empty());
+      EXPECT_EQ(sent[0].header.kind, 'X');
+    }
+  }
+}
+
+TEST(Tl2EndInAHandler, ARegistrationReplyWhoseHandlerClosesLeavesTheLinkUnregistered) {
+  LinkHarness h;
+  h.Connect("N0CALL");
+  h.link.OnRegister = [](TL2& l, const std::string&, const std::string&) { l.Close(); };
+  h.Receive(InFrame('X', 1, "\x01"s, "N0CALL"));
+  EXPECT_FALSE(h.link.Connected());
+  EXPECT_FALSE(h.link.Registered());
 }
 
 }  // namespace
