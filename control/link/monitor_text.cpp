@@ -80,7 +80,7 @@ bool GetHeader(TraceLog& log, std::string_view text, MonitorHeader& out) {
 
     out.type = NextWord(rest);
     const std::string& type = out.type;
-    if (IsOneOf(type, {"UA", "FRMR", "DISC", "DM", "SABM"})) return true;
+    if (IsOneOf(type, {"UA", "FRMR", "DISC", "DM", "SABM", "SABME"})) return true;
 
     if (IsOneOf(type, {"RR", "RNR", "REJ"})) {
       std::string word = NextWord(rest);

@@ -21,8 +21,9 @@ std::string StationOf(const std::string& text) {
 
 bool IsSupervisory(const std::string& type) { return type == "RR" || type == "RNR" || type == "REJ"; }
 
+// SABME is how Dire Wolf opens a connection (AX.25 2.2).
 bool IsLinkControl(const std::string& type) {
-  return type == "SABM" || type == "UA" || type == "DISC" || type == "DM";
+  return type == "SABM" || type == "SABME" || type == "UA" || type == "DISC" || type == "DM";
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ TEST_F(MonitorText, SupervisoryFramesGiveNrOnly) {
 }
 
 TEST_F(MonitorText, LinkControlFramesCarryNothingMore) {
-  for (const char* type : {"SABM", "UA", "DISC", "DM", "FRMR"}) {
+  for (const char* type : {"SABM", "SABME", "UA", "DISC", "DM", "FRMR"}) {
     SCOPED_TRACE(type);
     MonitorHeader h = Parse(std::string("1:Fm A To B <") + type + " P R5 S3 >\rinfo");
     EXPECT_TRUE(ok);
@@ -101,6 +101,12 @@ TEST_F(MonitorText, LinkControlFramesCarryNothingMore) {
     EXPECT_EQ(h.nr, 0);
     EXPECT_TRUE(h.info.empty());
   }
+  MonitorHeader sabme = Parse(" 1:Fm N0AAA To N0BBB <SABME P=1 >[06:46:09]\r\0"s);  // Dire Wolf's
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(sabme.source, "N0AAA");
+  EXPECT_EQ(sabme.destination, "N0BBB");
+  EXPECT_EQ(sabme.type, "SABME");
+  EXPECT_TRUE(sabme.info.empty());
   MonitorHeader h = Parse("1:Fm A To B <XID >\rinfo");  // any other type: no information
   EXPECT_EQ(h.type, "XID");
   EXPECT_TRUE(h.info.empty());

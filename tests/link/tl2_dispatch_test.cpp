@@ -460,6 +460,28 @@ TEST_F(Tl2Dispatch, LinkControlFrameOfKindTNeedsCAndOfKindSNeedsS) {
   EXPECT_EQ(events, Events{"Read:T"});
 }
 
+TEST_F(Tl2Dispatch, DireWolfsSabmeCountsAsLinkControlLikeSabm) {
+  // Dire Wolf opens its connections with SABME; captured from Dire Wolf 1.6.
+  const std::string sabme = " 1:Fm N0AAA To N0BBB <SABME P=1 >[06:46:09]\r\0"s;
+  const std::string sabm = " 1:Fm N0AAA To N0BBB <SABM P=1 >[06:46:09]\r\0"s;
+  struct Case {
+    const std::string* text;
+    char kind;
+    const char* mask;
+    const char* type;
+  };
+  for (const Case& c : {Case{&sabme, 'T', "C", "SABME"}, Case{&sabme, 'S', "S", "SABME"},
+                        Case{&sabm, 'T', "C", "SABM"}, Case{&sabm, 'S', "S", "SABM"}}) {
+    SCOPED_TRACE(Cat(c.type, " ", c.kind));
+    events.clear();
+    RecordMonitorEvents();
+    link.SetMonitor(c.mask);
+    Receive(InFrame(c.kind, 1, *c.text, "N0AAA", "N0BBB"));
+    EXPECT_EQ(events, (Events{Cat("Read:", c.kind), "Monitor 1|N0AAA|N0BBB|0",
+                              Cat("SFrame 1|N0AAA|N0BBB||", c.type, "|0")}));
+  }
+}
+
 TEST_F(Tl2Dispatch, MonitoredUiAndIFramesNeedTheirLetters) {
   RecordMonitorEvents();
   link.SetMonitor("U");
