@@ -21,7 +21,11 @@ namespace {
 
 using tw::fuzz::Require;
 
-constexpr char kKinds[] = {'G', 'g', 'R', 'y', 'H', 'X', 'x', 'C', 'd', 'D', 'U', 'I', 'S', 'T', 'K', 'Z'};
+constexpr char kKinds[] = {'G', 'g', 'R', 'y', 'Y', 'H', 'X', 'x', 'C', 'd', 'D', 'U', 'I', 'S', 'T', 'K', 'Z'};
+
+// Set when a handler ended the connection; no frame of the same read may be
+// announced after that.
+bool endedInThisRead = false;
 
 // Texts that steer the parsers into their branches; the fuzzer mixes them
 // with its own bytes.
@@ -37,6 +41,7 @@ constexpr const char* kTexts[] = {
     "10:Fm N0AAA To N0BBB <I R2 S5 p=CF w=12 >\r",
     "1:Fm A To B <RR P R3 >\r",
     "1:Fm A To B <SABM P>\r",
+    " 1:Fm N0AAA To N0BBB <SABME P=1 >[06:46:09]\r",
     "1:Fm A To B <UI pid=CD >\r",
 };
 
@@ -72,6 +77,7 @@ std::string SpelledFrame(FuzzedDataProvider& in) {
 void Deliver(FuzzedDataProvider& in, tw::FakeClientSocket& socket, std::string_view bytes) {
   while (!bytes.empty()) {
     std::size_t piece = in.ConsumeIntegralInRange<std::size_t>(1, bytes.size());
+    endedInThisRead = false;
     socket.Receive(bytes.substr(0, piece));
     bytes.remove_prefix(piece);
   }
@@ -103,6 +109,7 @@ void AssignEvents(tw::TL2& link, std::size_t& seen) {
   link.OnRead = [bytes](tw::TL2&, int, std::uint8_t, char, const std::string& from,
                         const std::string& to, const std::string& data) {
     Require(from.size() <= 10 && to.size() <= 10, "header calls fit their fields");
+    Require(!endedInThisRead, "nothing of a read is decoded after its connection ended");
     bytes(data);
   };
   link.OnRaw = [bytes](tw::TL2& l, int port, const std::string& data) {
@@ -118,9 +125,18 @@ void AssignEvents(tw::TL2& link, std::size_t& seen) {
   link.OnPortFrames = [](tw::TL2&, int, int count) {
     Require(count >= 0 && count <= 0xFFFF, "16-bit frame count");
   };
-  link.OnRegister = [bytes](tw::TL2&, const std::string& call, const std::string& data) {
+  link.OnLinkFrames = [](tw::TL2&, int, const std::string& from, const std::string& to, std::uint32_t) {
+    Require(from.size() <= 10 && to.size() <= 10, "header calls fit their fields");
+  };
+  // A container may give up from inside the event and end the connection.
+  link.OnRegister = [bytes](tw::TL2& l, const std::string& call, const std::string& data) {
     bytes(call);
     bytes(data);
+    if (data.size() > 1) {
+      l.Close();
+      endedInThisRead = true;
+      Require(!l.Connected() && !l.Registered(), "closing ends the state");
+    }
   };
   link.OnUnRegister = link.OnRegister;
   auto station = [bytes](tw::TL2&, int, const std::string& s, const std::string& line) {
@@ -216,8 +232,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         case 2:
         case 3: {
-          std::string frame = SpelledFrame(in);
-          Deliver(in, socket, frame);
+          // Up to four frames, which may arrive in one read.
+          std::string frames = SpelledFrame(in);
+          for (int more = 0; more < 3 && in.ConsumeBool(); ++more) frames += SpelledFrame(in);
+          Deliver(in, socket, frames);
           break;
         }
         case 4:
@@ -246,6 +264,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
       }
       CheckTable(link);
+      if (!link.Connected()) Open(link, socket);
       // What the link wrote is whole frames; keep the record from growing.
       socket.writes.clear();
     }
