@@ -32,6 +32,7 @@ LoopbackEngine::LoopbackEngine(EngineConfig config, TimeOfDay timeOfDay)
     : config_(config), timeOfDay_(std::move(timeOfDay)) {
   config_.ports = std::clamp(config_.ports, 1, kMaxPorts);
   heard_.resize(static_cast<std::size_t>(config_.ports) + 1);
+  channels_.resize(static_cast<std::size_t>(config_.ports) + 1);
 }
 
 ClientId LoopbackEngine::Connect() {
@@ -99,12 +100,16 @@ void LoopbackEngine::Tick(Millis now) {
     });
     Send(p.client, p.port, 0, 'd', p.remote, p.own, RetryOut(p.remote));
   }
+  SendDueFrames();
 }
 
 std::optional<Millis> LoopbackEngine::NextDeadline() const {
   std::optional<Millis> next;
   for (const PendingConnect& p : pending_) {
     if (!next || p.due < *next) next = p.due;
+  }
+  for (const Channel& channel : channels_) {
+    if (!channel.frames.empty() && (!next || channel.headDone < *next)) next = channel.headDone;
   }
   return next;
 }
@@ -136,11 +141,15 @@ void LoopbackEngine::Handle(ClientId client, Client& state, const Frame& frame) 
       }
       break;
     case 'y':
-      if (ValidPort(h.port)) Send(client, h.port, 0, 'y', "", "", Count32(0));
+      // Data frames not yet sent on the port, whoever sent them.
+      if (ValidPort(h.port)) Send(client, h.port, 0, 'y', "", "", Count32(PortFrames(h.port)));
       break;
     case 'Y':
-      // Loop-back delivery is immediate: nothing is ever outstanding.
-      if (ValidPort(h.port)) Send(client, h.port, 0, 'Y', h.callFrom, h.callTo, Count32(0));
+      // Data frames this end of the link sent that have not yet arrived.
+      if (ValidPort(h.port)) {
+        Send(client, h.port, 0, 'Y', h.callFrom, h.callTo,
+             Count32(LinkFrames(client, h.port, h.callFrom, h.callTo)));
+      }
       break;
     case 'H':
       HeardList(client, h);
@@ -297,6 +306,16 @@ void LoopbackEngine::Data(ClientId client, const Frame& frame) {
     return;
   }
   const Link* link = links_.Find(end->id);
+  if (config_.baud != 0) {
+    // On the air in I frames of at most 255 bytes, one after another.
+    std::string_view rest = frame.data;
+    while (!rest.empty()) {
+      std::string_view piece = rest.substr(0, kMaxPiece);
+      rest.remove_prefix(piece.size());
+      Transmit(link->port, AirFrame{end->id, end->isCaller, h.pid, std::string(piece)}, now_);
+    }
+    return;
+  }
   const LinkEnd& receiver = !link->called ? link->caller : end->isCaller ? *link->called : link->caller;
   SendData(receiver.client, link->port, h.pid, receiver.remote, receiver.own, frame.data);
 }
@@ -363,6 +382,8 @@ std::size_t LoopbackEngine::LinksHeldBy(ClientId client) const {
 void LoopbackEngine::EndLink(LinkId id, std::optional<ClientId> gone) {
   std::optional<Link> link = links_.Remove(id);
   if (!link) return;
+  // Like a real engine, which drops every frame not yet acknowledged.
+  DiscardFrames(id, link->port);
   log_.LogLine(2, [&] {
     return Cat("{LBE} Port(", link->port, ") link ", link->caller.own, " -> ", link->caller.remote, " ended");
   });
@@ -371,6 +392,80 @@ void LoopbackEngine::EndLink(LinkId id, std::optional<ClientId> gone) {
   };
   tell(link->caller);
   if (link->called) tell(*link->called);
+}
+
+Millis LoopbackEngine::AirTime(std::size_t bytes) const {
+  // Rounded up to whole milliseconds, so that a frame never arrives early.
+  const std::uint64_t bits = std::uint64_t{bytes} * 8 * 1000;
+  return Millis(static_cast<Millis::rep>((bits + config_.baud - 1) / config_.baud));
+}
+
+void LoopbackEngine::Transmit(int port, AirFrame frame, Millis start) {
+  Channel& channel = channels_[static_cast<std::size_t>(port)];
+  if (channel.frames.size() >= config_.maxQueuedFrames) {
+    log_.LogLine(1, [&] { return Cat("{LBE} Port(", port, ") transmit queue full, data frame dropped"); });
+    return;
+  }
+  if (channel.frames.empty()) channel.headDone = start + AirTime(frame.data.size());
+  channel.frames.push_back(std::move(frame));
+}
+
+void LoopbackEngine::SendDueFrames() {
+  // Across ports in the order the frames were sent, so that the output does
+  // not depend on how far one Tick moved the clock.
+  while (true) {
+    int next = 0;
+    for (int port = 1; port <= config_.ports; ++port) {
+      const Channel& channel = channels_[static_cast<std::size_t>(port)];
+      if (channel.frames.empty() || channel.headDone > now_) continue;
+      if (next == 0 || channel.headDone < channels_[static_cast<std::size_t>(next)].headDone) next = port;
+    }
+    if (next == 0) return;
+    DeliverHead(next);
+  }
+}
+
+void LoopbackEngine::DeliverHead(int port) {
+  Channel& channel = channels_[static_cast<std::size_t>(port)];
+  AirFrame frame = std::move(channel.frames.front());
+  channel.frames.pop_front();
+  const Millis sent = channel.headDone;
+  if (!channel.frames.empty()) channel.headDone = sent + AirTime(channel.frames.front().data.size());
+  const Link* link = links_.Find(frame.link);
+  if (!link) return;  // not reached: a link that ends takes its frames with it
+  if (frame.fromCaller && !link->called) {
+    // The echo station heard it and sends it back, behind what is queued.
+    frame.fromCaller = false;
+    Transmit(port, std::move(frame), sent);
+    return;
+  }
+  const LinkEnd& receiver = frame.fromCaller ? *link->called : link->caller;
+  SendData(receiver.client, port, frame.pid, receiver.remote, receiver.own, frame.data);
+}
+
+void LoopbackEngine::DiscardFrames(LinkId id, int port) {
+  Channel& channel = channels_[static_cast<std::size_t>(port)];
+  if (channel.frames.empty()) return;
+  const bool headGone = channel.frames.front().link == id;
+  std::size_t dropped = std::erase_if(channel.frames, [&](const AirFrame& f) { return f.link == id; });
+  if (dropped == 0) return;
+  log_.LogLine(2, [&] { return Cat("{LBE} Port(", port, ") ", dropped, " data frame(s) not yet sent discarded"); });
+  // The port turns to the next frame at once.
+  if (headGone && !channel.frames.empty()) channel.headDone = now_ + AirTime(channel.frames.front().data.size());
+}
+
+std::uint32_t LoopbackEngine::LinkFrames(ClientId client, int port, std::string_view own,
+                                         std::string_view remote) const {
+  auto end = links_.FindEnd(client, port, own, remote);
+  if (!end) return 0;
+  const auto& frames = channels_[static_cast<std::size_t>(port)].frames;
+  return static_cast<std::uint32_t>(std::count_if(frames.begin(), frames.end(), [&](const AirFrame& f) {
+    return f.link == end->id && f.fromCaller == end->isCaller;
+  }));
+}
+
+std::uint32_t LoopbackEngine::PortFrames(int port) const {
+  return static_cast<std::uint32_t>(channels_[static_cast<std::size_t>(port)].frames.size());
 }
 
 void LoopbackEngine::NoteHeard(int port, std::string_view call) {

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <optional>
@@ -34,6 +35,11 @@ struct EngineConfig {
   Millis retryDelay{3000};
   std::size_t maxCallsPerClient = 16;
   std::size_t maxLinksPerClient = 32;  // links and unanswered connects together
+  // The radio's pace for connected data, in bits per second: each port sends
+  // one data frame after another, baud / 8 bytes of data per second. 0
+  // delivers at once.
+  std::uint32_t baud = 0;
+  std::size_t maxQueuedFrames = 16384;  // data frames waiting per port
 };
 
 struct Outgoing {
@@ -61,7 +67,8 @@ class LoopbackEngine {
   // call-signs are free again.
   void Disconnect(ClientId client);
 
-  // Moves the engine's clock to `now` and sends the retry-outs that are due.
+  // Moves the engine's clock to `now` and sends the retry-outs and the paced
+  // data frames that are due.
   void Tick(Millis now);
 
   // When Tick next has something to do.
@@ -101,6 +108,18 @@ class LoopbackEngine {
     std::string first;
     std::string last;
   };
+  // A data frame waiting for its turn on the air (paced ports only).
+  struct AirFrame {
+    LinkId link = 0;
+    bool fromCaller = true;  // sent by the caller's end; else by the called end or the echo station
+    std::uint8_t pid = 0;
+    std::string data;  // at most 255 bytes
+  };
+  // One port's transmitter: its frames go out in order, one at a time.
+  struct Channel {
+    std::deque<AirFrame> frames;
+    Millis headDone{0};  // when frames.front() has been sent
+  };
 
   void Handle(ClientId client, Client& state, const Frame& frame);
   void Register(ClientId client, Client& state, const FrameHeader& header);
@@ -118,6 +137,16 @@ class LoopbackEngine {
                                                     std::string_view remote);
   std::size_t LinksHeldBy(ClientId client) const;
   void EndLink(LinkId id, std::optional<ClientId> gone);
+
+  // Pacing: queue a frame on its link's port (`start` is when the port may
+  // begin sending it if idle), send the due frames, and drop a link's frames.
+  Millis AirTime(std::size_t bytes) const;
+  void Transmit(int port, AirFrame frame, Millis start);
+  void SendDueFrames();
+  void DeliverHead(int port);
+  void DiscardFrames(LinkId id, int port);
+  std::uint32_t LinkFrames(ClientId client, int port, std::string_view own, std::string_view remote) const;
+  std::uint32_t PortFrames(int port) const;
   void NoteHeard(int port, std::string_view call);
   bool ValidPort(int port) const { return port >= 1 && port <= config_.ports; }
 
@@ -139,6 +168,7 @@ class LoopbackEngine {
   LinkTable links_;
   std::vector<PendingConnect> pending_;
   std::vector<std::vector<Heard>> heard_;  // by port, index 0 unused
+  std::vector<Channel> channels_;          // by port, index 0 unused
   std::vector<Outgoing> output_;
 };
 
