@@ -49,14 +49,17 @@ TEST(Options, DefaultsAndEveryOption) {
   EXPECT_EQ(defaults.options->port, 8000);
   EXPECT_EQ(defaults.options->engine.ports, 2);
   EXPECT_EQ(defaults.options->engine.retryDelay, Millis(3000));
+  EXPECT_EQ(defaults.options->engine.baud, 0u);
   EXPECT_FALSE(defaults.options->help);
 
-  auto all = ParseOptions({"--port", "0", "--ports", "16", "--retry-delay", "50", "--trace", "2"});
+  auto all = ParseOptions(
+      {"--port", "0", "--ports", "16", "--retry-delay", "50", "--trace", "2", "--baud", "1200"});
   ASSERT_TRUE(all.options) << all.error;
   EXPECT_EQ(all.options->port, 0);
   EXPECT_EQ(all.options->engine.ports, 16);
   EXPECT_EQ(all.options->engine.retryDelay, Millis(50));
   EXPECT_EQ(all.options->traceLevel, 2);
+  EXPECT_EQ(all.options->engine.baud, 1200u);
 
   auto positional = ParseOptions({"8123", "--help"});
   ASSERT_TRUE(positional.options);
@@ -67,7 +70,8 @@ TEST(Options, DefaultsAndEveryOption) {
 TEST(Options, RefusesWhatItCannotUse) {
   for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
            {"--port"}, {"--port", "65536"}, {"--port", "-1"}, {"--ports", "0"}, {"--ports", "17"},
-           {"--retry-delay", "3600001"}, {"--trace", "6"}, {"--bogus"}, {"8000", "8001"},
+           {"--retry-delay", "3600001"}, {"--trace", "6"}, {"--baud"}, {"--baud", "-1"},
+           {"--baud", "10000001"}, {"--bogus"}, {"8000", "8001"},
            {"--port", "99999999999999999999999"}}) {
     auto parsed = ParseOptions(args);
     EXPECT_FALSE(parsed.options) << args.front();

@@ -129,6 +129,33 @@ TEST(EngineServer, RetryOutArrivesFromTheTimer) {
   EXPECT_EQ(notice->data, "*** DISCONNECTED RETRYOUT With NOBODY\r\0"s);
 }
 
+TEST(EngineServer, PacedDataArrivesFromTheTimerNoSoonerThanItsAirTime) {
+  EngineConfig config;
+  config.baud = 20400;  // 255 bytes in 100 ms
+  RunningServer server(config);
+  Client a(server.Port());
+  Client b(server.Port());
+  b.Send(0, 'X', "N0BBB");
+  ASSERT_TRUE(b.Next());
+  a.Send(1, 'C', "N0AAA", "N0BBB");
+  ASSERT_TRUE(a.Next());
+  ASSERT_TRUE(b.Next());
+
+  // Nobody sends anything more: only the server's timer can deliver.
+  std::string data(510, '\xC0');
+  auto sent = std::chrono::steady_clock::now();
+  a.Send(1, 'D', "N0AAA", "N0BBB", data, 0xF0);
+  std::string got;
+  while (got.size() < data.size()) {
+    auto piece = b.Next();
+    ASSERT_TRUE(piece);
+    got += piece->data;
+  }
+  EXPECT_EQ(got, data);
+  // Two frames of 100 ms each; the engine's clock counts whole milliseconds.
+  EXPECT_GE(std::chrono::steady_clock::now() - sent, std::chrono::milliseconds(198));
+}
+
 TEST(EngineServer, BrokenFramingAndClientsBeyondTheLimitAreClosed) {
   ServerLimits limits;
   limits.maxClients = 1;

@@ -7,6 +7,7 @@ namespace tw::loopback {
 namespace {
 
 constexpr std::uint64_t kMaxRetryDelayMs = 3'600'000;
+constexpr std::uint64_t kMaxBaud = 10'000'000;
 
 // A decimal number from `min` to `max`, else nothing.
 std::optional<std::uint64_t> Number(std::string_view text, std::uint64_t min, std::uint64_t max) {
@@ -31,7 +32,8 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       options.traceLevel = 5;
       continue;
     }
-    bool takesValue = arg == "--port" || arg == "--ports" || arg == "--retry-delay" || arg == "--trace";
+    bool takesValue = arg == "--port" || arg == "--ports" || arg == "--retry-delay" || arg == "--trace" ||
+                     arg == "--baud";
     if (takesValue && i + 1 == args.size()) return {std::nullopt, Cat(arg, " needs a value")};
     if (arg == "--port") {
       auto value = Number(args[++i], 0, 65535);
@@ -46,6 +48,10 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       auto value = Number(args[++i], 0, kMaxRetryDelayMs);
       if (!value) return {std::nullopt, Cat("--retry-delay wants 0 to ", kMaxRetryDelayMs, " ms, not ", args[i])};
       options.engine.retryDelay = Millis(static_cast<Millis::rep>(*value));
+    } else if (arg == "--baud") {
+      auto value = Number(args[++i], 0, kMaxBaud);
+      if (!value) return {std::nullopt, Cat("--baud wants 0 to ", kMaxBaud, ", not ", args[i])};
+      options.engine.baud = static_cast<std::uint32_t>(*value);
     } else if (arg == "--trace") {
       auto value = Number(args[++i], 1, 5);
       if (!value) return {std::nullopt, Cat("--trace wants 1 to 5, not ", args[i])};
@@ -71,6 +77,8 @@ std::string UsageText(std::string_view program) {
              "  --port N          TCP port to listen on (default 8000; 0 picks a free one)\n",
              "  --ports N         radio ports, 1 to 16 (default 2; the last is the loop-back port)\n",
              "  --retry-delay MS  delay before a connect nobody answers is given up (default 3000)\n",
+             "  --baud N          pace of connected data: N/8 bytes a second per port, as on the\n",
+             "                    air (default 0: at once)\n",
              "  --trace LEVEL     trace to standard error, 1 (events) to 5 (every frame)\n",
              "  --verbose, -v     the same as --trace 5\n",
              "  --help, -h        this text\n");
