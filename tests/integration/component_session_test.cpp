@@ -136,5 +136,33 @@ TEST_F(ComponentSession, AnEngineThatRestartsOnTheSamePortEndsTheChannelAndIsRea
   loop.RunFor(std::chrono::milliseconds(50));
 }
 
+// The engine paced like a 1200-baud radio: a disconnect sent at once would
+// discard what it has not yet delivered.
+class PacedComponentSession : public ComponentSession {
+ protected:
+  static loopback::EngineConfig Paced() {
+    loopback::EngineConfig config;
+    config.baud = 1200;
+    return config;
+  }
+  PacedComponentSession() : ComponentSession(Paced()) {}
+};
+
+TEST_F(PacedComponentSession, DataSentRightBeforeTheDisconnectArrivesWhole) {
+  Station& a = NewStation("N0AAA");
+  Station& b = NewStation("N0BBB");
+  int id = 0;
+  ASSERT_NO_FATAL_FAILURE(Connect(a, b, id));
+  const std::string message = Payload(2000, 7);
+  const auto start = Clock::now();
+  ASSERT_TRUE(a.api.AX25Send(id, message));
+  ASSERT_TRUE(a.api.AX25Disconnect(id));
+  ASSERT_TRUE(loop.RunUntil([&] { return !a.disconnected.empty() && !b.disconnected.empty(); },
+                            std::chrono::seconds(60)));
+  std::cout << "sent " << message.size() << " bytes, received " << b.received.size() << " bytes in "
+            << std::chrono::duration<double>(Clock::now() - start).count() << " s\n";
+  EXPECT_EQ(b.received, message);
+}
+
 }  // namespace
 }  // namespace tw::integration
