@@ -1,0 +1,75 @@
+// The session against a scripted bridge on loopback TCP.
+// Timeouts are generous; nothing here depends on how fast the machine is.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fake_bridge.h"
+#include "tools/hostmode_client/client_command.h"
+#include "tools/hostmode_client/hostmode_session.h"
+
+namespace tw::hostmode {
+namespace {
+
+using testing::Behaviour;
+using testing::FakeBridge;
+using namespace std::chrono_literals;
+
+TEST(HostModeSession, DrivesTheBridgeAsAMailClient) {
+  FakeBridge bridge;
+  HostModeSession client;
+  ASSERT_TRUE(client.Open("127.0.0.1", bridge.Port())) << client.Error();
+  EXPECT_EQ(bridge.TerminalBytes(), "\rINTFACE HOST\rRESET\r");
+
+  ASSERT_TRUE(client.SendCommand('A', "C ECHO"));
+  EXPECT_TRUE(client.WaitForReply('1', 'A', "", 10s));
+  EXPECT_TRUE(client.WaitForStatus('A', "*** CONNECTED to ECHO", 10s));
+
+  const std::string payload = PatternBytes(256 * 4);
+  ASSERT_TRUE(client.SendData('A', payload));
+  ASSERT_TRUE(client.WaitForData('A', payload.size(), 10s));
+  EXPECT_EQ(client.Data('A').bytes, payload);
+  EXPECT_EQ(client.Data('A').largestBlock, 128u);
+
+  ASSERT_TRUE(client.SendCommand(kNoStream, "S"));
+  auto status = client.WaitForReply('0', '0', "FREE BYTES 936\r", 10s);
+  ASSERT_TRUE(status);
+  EXPECT_NE(status->text.find("A/V stream - CONNECTED to ECHO\r"), std::string::npos);
+
+  ASSERT_TRUE(client.SendGlobal('q'));
+  EXPECT_TRUE(client.WaitForText("INTFACE was HOST\rcmd:\r", 10s));
+  auto blocks = bridge.Blocks();
+  ASSERT_FALSE(blocks.empty());
+  EXPECT_EQ(blocks.back(), (HostBlock{'q', '\0', '\0', "", 1}));
+}
+
+TEST(HostModeSession, SaysWhatTheBridgeFailedToAnswer) {
+  struct Case {
+    Behaviour behaviour;
+    std::string said;
+  };
+  const Case cases[] = {
+      {Behaviour::Silent, "\"cmd:\" after CR"},
+      {Behaviour::NoResetAnswer, "\"S00\""},
+      {Behaviour::CloseAtOnce, "closed"},
+  };
+  for (const Case& c : cases) {
+    FakeBridge bridge(c.behaviour);
+    HostModeSession client;
+    ASSERT_TRUE(client.Connect("127.0.0.1", bridge.Port(), 10s)) << client.Error();
+    EXPECT_FALSE(client.EnterHostMode(1s));
+    EXPECT_NE(client.Error().find(c.said), std::string::npos) << client.Error();
+  }
+
+  std::uint16_t unused;
+  {
+    FakeBridge gone(Behaviour::CloseAtOnce);
+    unused = gone.Port();
+  }
+  HostModeSession client;
+  EXPECT_FALSE(client.Connect("127.0.0.1", unused, 10s));
+  EXPECT_FALSE(client.Error().empty());
+}
+
+}  // namespace
+}  // namespace tw::hostmode
