@@ -4,6 +4,7 @@
 #include <string>
 
 #include "tools/hostmode_client/client_command.h"
+#include "tools/hostmode_client/client_options.h"
 
 namespace tw::hostmode {
 namespace {
@@ -76,6 +77,22 @@ TEST(DataBlocks, SplitsIntoEscapedBlocksOfTheGivenSize) {
   std::string pattern = PatternBytes(513);
   EXPECT_EQ(pattern[255], '\xFF');
   EXPECT_EQ(pattern[512], '\x00');
+}
+
+TEST(ClientOptions, ReadsTheCommandLine) {
+  auto parsed = ParseClientOptions({"--host", "bridge.local", "--port", "8201", "--stream", "c", "--no-reset",
+                                    "--script", "s.txt", "--timeout", "9"});
+  ASSERT_TRUE(parsed.options) << parsed.error;
+  EXPECT_EQ(parsed.options->host, "bridge.local");
+  EXPECT_EQ(parsed.options->port, 8201);
+  EXPECT_EQ(parsed.options->stream, 'C');
+  EXPECT_FALSE(parsed.options->reset);
+  EXPECT_EQ(parsed.options->script, "s.txt");
+  EXPECT_EQ(parsed.options->timeout, 9s);
+  for (auto args : std::vector<std::vector<std::string>>{
+           {"--port", "0"}, {"--port", "65536"}, {"--stream", "K"}, {"--port"}, {"--timeout", "0"}, {"extra"}}) {
+    EXPECT_FALSE(ParseClientOptions(args).options) << args[0];
+  }
 }
 
 }  // namespace

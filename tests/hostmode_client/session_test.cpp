@@ -1,11 +1,13 @@
-// The session against a scripted bridge on loopback TCP.
+// The session and the program against a scripted bridge on loopback TCP.
 // Timeouts are generous; nothing here depends on how fast the machine is.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "fake_bridge.h"
 #include "tools/hostmode_client/client_command.h"
+#include "tools/hostmode_client/client_run.h"
 #include "tools/hostmode_client/hostmode_session.h"
 
 namespace tw::hostmode {
@@ -69,6 +71,51 @@ TEST(HostModeSession, SaysWhatTheBridgeFailedToAnswer) {
   HostModeSession client;
   EXPECT_FALSE(client.Connect("127.0.0.1", unused, 10s));
   EXPECT_FALSE(client.Error().empty());
+}
+
+// The program's loop with a script of lines, as from --script.
+int RunScript(std::uint16_t port, std::chrono::seconds timeout, const std::vector<std::string>& script,
+              std::string& out, std::string& err) {
+  ClientOptions options;
+  options.port = port;
+  options.timeout = timeout;
+  LineQueue lines;
+  for (const std::string& line : script) lines.Push(line);
+  lines.Finish();
+  std::ostringstream outText, errText;
+  int status = RunClient(options, lines, outText, errText);
+  out = outText.str();
+  err = errText.str();
+  return status;
+}
+
+TEST(RunClient, CarriesOutAScriptAndPrintsWhatArrives) {
+  FakeBridge bridge;
+  std::string out, err;
+  int status = RunScript(bridge.Port(), 10s,
+                         {"connect ECHO via RELAY", "wait 10 for CONNECTED", "stream B", "bogus-free text",
+                          "stream A", "sendbytes 3", "conect typo", "wait 10 for conect typo", "status",
+                          "wait 10 for FREE BYTES", "quit", "send never sent"},
+                         out, err);
+  EXPECT_EQ(status, 0) << err;
+  EXPECT_EQ(err, "");
+  for (const char* line : {"< [S1A] *** CONNECTED to ECHO V RELAY\n", "< [D1B] 16 bytes: bogus-free text\\x0D\n",
+                           "< [D1A] 3 bytes: \\x00\\x01\\x02\n", "< [D1A] 12 bytes: conect typo\\x0D\n",
+                           "< [C00] FREE BYTES 936\\x0D\n", "> [q]\n"}) {
+    EXPECT_NE(out.find(line), std::string::npos) << line << " not in\n" << out;
+  }
+  EXPECT_EQ(out.find("never sent"), std::string::npos);
+  ASSERT_TRUE(bridge.WaitClientGone(10s));
+  auto blocks = bridge.Blocks();
+  ASSERT_FALSE(blocks.empty());
+  EXPECT_EQ(blocks.back().kind, 'q');
+}
+
+TEST(RunClient, FailsWithStatusOneWithoutHostMode) {
+  FakeBridge bridge(Behaviour::Silent);
+  std::string out, err;
+  EXPECT_EQ(RunScript(bridge.Port(), 1s, {"status"}, out, err), 1);
+  EXPECT_NE(err.find("--no-reset"), std::string::npos) << err;
 }
 
 }  // namespace
