@@ -105,7 +105,8 @@ class Client {
     return false;
   }
 
-  // Carries out one line; false once the client is done.
+  // Carries out one line; false after quit. A send that fails closes the
+  // connection, and the caller's check of the connection says why.
   bool Carry(const ClientAction& action) {
     switch (action.kind) {
       case Kind::Nothing:
@@ -124,15 +125,18 @@ class Client {
         Wait(action);
         return true;
       case Kind::Send:
-        return SendBlock(action.bytes);
+        SendBlock(action.bytes);
+        return true;
       case Kind::Quit:
         SendBlock(action.bytes);
         out_ << "closing" << std::endl;
         return false;
       case Kind::Data:
-        return SendData(action.bytes);
+        SendData(action.bytes);
+        return true;
       case Kind::SendPattern:
-        return SendData(PatternBytes(action.count));
+        SendData(PatternBytes(action.count));
+        return true;
       case Kind::SendFile: {
         std::string error;
         auto bytes = ReadFile(action.path, error);
@@ -140,7 +144,8 @@ class Client {
           err_ << "error: " << error << std::endl;
           return true;
         }
-        return SendData(*bytes);
+        SendData(*bytes);
+        return true;
       }
     }
     return true;
@@ -162,20 +167,20 @@ class Client {
     }
   }
 
-  bool SendBlock(const Bytes& wire) {
+  void SendBlock(const Bytes& wire) {
     // Whole blocks with their FENDs: show what is between them.
     out_ << "> " << FormatBlock(SplitBlock(std::string_view(wire).substr(1, wire.size() - 2))) << std::endl;
-    return session_.SendRaw(wire);
+    session_.SendRaw(wire);
   }
 
-  bool SendData(const Bytes& data) {
-    if (data.empty()) return true;
+  void SendData(const Bytes& data) {
+    if (data.empty()) return;
     std::size_t perBlock = HostModeSession::Options{}.dataPerBlock;
     std::size_t blocks = (data.size() + perBlock - 1) / perBlock;
     out_ << "> [D1" << stream_ << "] " << data.size() << " bytes in " << blocks << (blocks == 1 ? " block" : " blocks");
     if (data.size() <= 80) out_ << ": " << Printable(data);
     out_ << std::endl;
-    return session_.SendData(stream_, data);
+    session_.SendData(stream_, data);
   }
 
   const ClientOptions& options_;
