@@ -210,7 +210,10 @@ bool HostModeSession::Connect(const std::string& host, std::uint16_t port, Milli
   if (!answered) {
     s.socket.close(ec);
     // The handler refers to `result`: let it run (aborted) before returning.
-    while (!result) s.io.run_one();
+    while (!result) {
+      if (s.io.stopped()) s.io.restart();
+      s.io.run_one();
+    }
   }
   if (!answered || *result) {
     s.link = Impl::Link::Closed;
