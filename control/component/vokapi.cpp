@@ -149,13 +149,21 @@ void TVOKAPI::DebugSink(const std::string& line) {
   inDebugEvent_ = false;
 }
 
+namespace {
+// Counts a posted task until it is gone: run, or dropped unrun by a loop
+// that ends first. Either way its code belongs to this library.
+struct PostedTask {
+  PostedTask() { ++postedWork; }
+  ~PostedTask() { --postedWork; }
+  PostedTask(const PostedTask&) = delete;
+  PostedTask& operator=(const PostedTask&) = delete;
+};
+}  // namespace
+
 void TVOKAPI::Post(std::function<void()> task) {
   std::weak_ptr<bool> alive = alive_;
-  ++postedWork;
-  loop_.Post([alive, task = std::move(task)] {
-    struct Done {
-      ~Done() { --postedWork; }
-    } done;
+  auto counted = std::make_shared<PostedTask>();
+  loop_.Post([alive, counted, task = std::move(task)] {
     auto flag = alive.lock();
     if (flag && *flag) task();
   });
