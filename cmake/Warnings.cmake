@@ -2,7 +2,7 @@
 function(tw_warnings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wconversion -Wsign-conversion -Wshadow
-    -Wnon-virtual-dtor -Woverloaded-virtual -Wold-style-cast)
+    $<$<COMPILE_LANGUAGE:CXX>:-Wnon-virtual-dtor -Woverloaded-virtual -Wold-style-cast>)
   if(TW_WERROR)
     target_compile_options(${target} PRIVATE -Werror)
   endif()

@@ -11,7 +11,7 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BENCH=ON -DTW_TEST
 cmake --build "$dir" --target tw_bench tw_bench_component -j "$(nproc)"
 
 json="$dir/bench.json"
-"$dir/bench/tw_bench" --benchmark_out="$json" --benchmark_out_format=json "$@"
+"$dir/bin/tw_bench" --benchmark_out="$json" --benchmark_out_format=json "$@"
 
 echo
 echo "Summary (MB = 10^6 bytes):"

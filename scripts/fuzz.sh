@@ -30,7 +30,7 @@ for target in "${targets[@]}"; do
   crashes=fuzz-corpus/$target-crashes
   mkdir -p "$corpus" "$crashes"
   echo "== $target for ${seconds}s"
-  if ! "$dir/fuzz/$target" "$corpus" -max_total_time="$seconds" -print_final_stats=1 \
+  if ! "$dir/bin/$target" "$corpus" -max_total_time="$seconds" -print_final_stats=1 \
       -artifact_prefix="$crashes/" 2>"$dir/fuzz/$target.log"; then
     echo "!! $target failed; see $dir/fuzz/$target.log and $crashes/"
     status=1

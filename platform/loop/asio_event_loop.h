@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
 #include <memory>
 
@@ -32,11 +33,19 @@ class AsioEventLoop final : public EventLoop {
   void Run();
   // Runs handlers until none is left to run or wait for, or until Stop().
   void RunUntilIdle();
-  // Runs handlers for `duration`, or until Stop().
-  void RunFor(std::chrono::milliseconds duration);
+  // Runs handlers for `duration`, or until Stop(); returns true when a
+  // Stop() ended it.
+  bool RunFor(std::chrono::milliseconds duration);
+  // Runs handlers that are ready, without waiting, at most `limit` of them;
+  // returns true when a Stop() (made before or by a handler) ended it, and
+  // consumes that stop.
+  bool Poll(std::size_t limit);
   // Runs handlers until `done()` holds (checked before the first and after
   // each handler), `timeout` has passed, or Stop(); returns `done()`.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
+
+  // An exception thrown by a handler leaves the run under way; the loop
+  // stays runnable.
 
   // Ends the Run call under way, or the next one if none is. Safe from any
   // thread.
