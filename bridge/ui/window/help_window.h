@@ -1,0 +1,44 @@
+// StrmHelp: a non-modal window showing the help text. One for the program's
+// run; the text is read again each time the window is shown after it was
+// closed.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bridge/ui/window/help_text.h"
+
+class Fl_Double_Window;
+class Fl_Text_Buffer;
+class Fl_Text_Display;
+
+namespace tw::window {
+
+class HelpWindow {
+ public:
+  // Where "strmread.txt" is looked for, in order.
+  explicit HelpWindow(std::vector<std::string> directories);
+  ~HelpWindow();
+  HelpWindow(const HelpWindow&) = delete;
+  HelpWindow& operator=(const HelpWindow&) = delete;
+
+  void Show();
+  void Hide();
+  bool Shown() const;
+  const HelpText& Loaded() const { return loaded_; }
+
+ private:
+  std::vector<std::string> directories_;
+  HelpText loaded_;
+  std::unique_ptr<Fl_Double_Window> window_;
+  Fl_Text_Display* view_ = nullptr;
+  std::unique_ptr<Fl_Text_Buffer> text_;
+};
+
+// The about box: the program's title, author and contact lines, with an OK
+// button.
+void ShowAbout();
+std::string AboutText();
+
+}  // namespace tw::window

@@ -1,0 +1,67 @@
+// formMain as an FLTK window: the log box, the three display boxes with
+// their labels, and the Help and About menu items. A pure view: it shows
+// what it is given and reports the user's actions; it holds no bridge state.
+// Everything here runs on the window's (main) thread.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "bridge/ui/window/log_box.h"
+
+class Fl_Double_Window;
+class Fl_Menu_Bar;
+class Fl_Text_Buffer;
+class Fl_Text_Display;
+class Fl_Output;
+class Fl_Box;
+class Fl_Widget;
+
+namespace tw::window {
+
+class MainWindow {
+ public:
+  struct Actions {
+    std::function<void()> help;
+    std::function<void()> about;
+    std::function<void()> close;  // the user closes the window
+  };
+
+  explicit MainWindow(Actions actions);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  void Show();
+  void Hide();
+  bool Shown() const;
+
+  // `addlog`: one line into the log box, by its rule.
+  void AddLog(const std::string& line);
+  void ShowMyCall(const std::string& text);
+  void ShowDefaultPort(const std::string& text);
+  void ShowAccept(const std::string& text);
+
+  const LogBox& Log() const { return log_; }
+  std::string MyCall() const;
+  std::string DefaultPort() const;
+  std::string Accept() const;
+
+ private:
+  static void MenuHelp(Fl_Widget*, void* self);
+  static void MenuAbout(Fl_Widget*, void* self);
+  static void Closing(Fl_Widget*, void* self);
+
+  Actions actions_;
+  LogBox log_;
+  std::unique_ptr<Fl_Double_Window> window_;
+  Fl_Menu_Bar* menu_ = nullptr;  // children are owned by the window
+  Fl_Text_Display* logView_ = nullptr;
+  std::unique_ptr<Fl_Text_Buffer> logText_;
+  Fl_Output* myCall_ = nullptr;
+  Fl_Output* port_ = nullptr;
+  Fl_Output* accept_ = nullptr;
+};
+
+}  // namespace tw::window

@@ -1,0 +1,126 @@
+#include "bridge/ui/window/window_front_end.h"
+
+#include <FL/Fl.H>
+#include <X11/Xlib.h>
+
+#include <cstdlib>
+
+#include "bridge/ui/window/help_window.h"
+#include "bridge/ui/window/layout.h"
+#include "bridge/ui/window/main_window.h"
+#include "bridge/ui/window/ui_probe.h"
+#include "bridge/ui/window/ui_queue.h"
+
+namespace tw::window {
+
+namespace {
+// A wake that FLTK could not queue is made up for by this poll.
+constexpr double kPollSeconds = 0.25;
+}  // namespace
+
+struct WindowFrontEnd::Impl {
+  explicit Impl(std::vector<std::string> helpDirectories)
+      : queue([this] { Fl::awake(&Impl::Awake, this); }), help(std::move(helpDirectories)) {}
+
+  static void Awake(void* self) { static_cast<Impl*>(self)->Drain(); }
+  static void Poll(void* self) {
+    static_cast<Impl*>(self)->Drain();
+    Fl::repeat_timeout(kPollSeconds, &Impl::Poll, self);
+  }
+
+  void Drain() {
+    for (Update& update : queue.Take()) {
+      switch (update.kind) {
+        case Update::Kind::kLog: main->AddLog(update.text); break;
+        case Update::Kind::kMyCall: main->ShowMyCall(update.text); break;
+        case Update::Kind::kPort: main->ShowDefaultPort(update.text); break;
+        case Update::Kind::kAccept: main->ShowAccept(update.text); break;
+        case Update::Kind::kFinished: CloseAll(); break;
+      }
+    }
+    Snapshot();
+  }
+
+  void CloseAll() {
+    help.Hide();
+    main->Hide();
+  }
+
+  void Snapshot() {
+    if (!probe.Wanted() || !main) return;
+    UiSnapshot s;
+    s.caption = kCaption;
+    s.myCall = main->MyCall();
+    s.port = main->DefaultPort();
+    s.accept = main->Accept();
+    s.mainShown = main->Shown();
+    s.helpShown = help.Shown();
+    s.helpSource = help.Loaded().source;
+    s.helpHead = help.Loaded().text.substr(0, help.Loaded().text.find('\n'));
+    s.aboutShown = aboutShown;
+    s.log = main->Log().Text();
+    probe.Write(s);
+  }
+
+  UiQueue queue;
+  HelpWindow help;
+  std::unique_ptr<MainWindow> main;
+  UiProbe probe;
+  bool aboutShown = false;
+};
+
+WindowFrontEnd::WindowFrontEnd(std::vector<std::string> helpDirectories)
+    : impl_(std::make_unique<Impl>(std::move(helpDirectories))) {
+  // Makes Fl::awake usable from the loop's thread; done here, on the main
+  // thread, before that thread starts.
+  Fl::lock();
+}
+
+WindowFrontEnd::~WindowFrontEnd() = default;
+
+void WindowFrontEnd::addlog(const std::string& line) { impl_->queue.Push({Update::Kind::kLog, line}); }
+void WindowFrontEnd::ShowMyCall(const std::string& callSign) { impl_->queue.Push({Update::Kind::kMyCall, callSign}); }
+void WindowFrontEnd::ShowDefaultPort(const std::string& text) { impl_->queue.Push({Update::Kind::kPort, text}); }
+void WindowFrontEnd::ShowAccept(const std::string& text) { impl_->queue.Push({Update::Kind::kAccept, text}); }
+void WindowFrontEnd::Finished() { impl_->queue.Push({Update::Kind::kFinished, {}}); }
+
+void WindowFrontEnd::Run(std::function<void()> close) {
+  Impl& impl = *impl_;
+  MainWindow::Actions actions;
+  actions.help = [&impl] {
+    impl.help.Show();
+    impl.Snapshot();
+  };
+  actions.about = [&impl] {
+    impl.aboutShown = true;
+    impl.Snapshot();
+    ShowAbout();
+    impl.aboutShown = false;
+    impl.Snapshot();
+  };
+  actions.close = [&impl, close = std::move(close)] {
+    // The help window goes with the main window: the program ends.
+    impl.CloseAll();
+    impl.Snapshot();
+    if (close) close();
+  };
+  impl.main = std::make_unique<MainWindow>(std::move(actions));
+  impl.main->Show();
+  impl.Drain();
+  Fl::add_timeout(kPollSeconds, &Impl::Poll, &impl);
+  Fl::run();
+  Fl::remove_timeout(&Impl::Poll, &impl);
+  impl.Drain();
+}
+
+bool DisplayAvailable() {
+  const char* name = std::getenv("DISPLAY");
+  if (name == nullptr || *name == '\0') return false;
+  // Asked directly: FLTK would end the program on a display it cannot open.
+  Display* display = XOpenDisplay(nullptr);
+  if (display == nullptr) return false;
+  XCloseDisplay(display);
+  return true;
+}
+
+}  // namespace tw::window
