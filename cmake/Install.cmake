@@ -1,0 +1,54 @@
+# What `cmake --install` puts where. The programs and libraries go together
+# into one directory, so that the program finds the control beside it
+# (side by side) without a registry; the commands in bin/ are links to them.
+# Nothing is registered here: a staging install (DESTDIR) writes no registry.
+include(GNUInstallDirs)
+
+set(TW_INSTALL_PKGLIBDIR ${CMAKE_INSTALL_LIBDIR}/tidewire)
+set(TW_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/tidewire)
+
+set(tw_programs tidewire tw-regsvr loopback-engine engine-probe tw-hostmode-client)
+set(tw_installed_programs)
+foreach(program IN LISTS tw_programs)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${TW_INSTALL_PKGLIBDIR})
+    list(APPEND tw_installed_programs ${program})
+  endif()
+endforeach()
+foreach(library twcom VOKAPIXControl)
+  if(TARGET ${library})
+    install(TARGETS ${library} LIBRARY DESTINATION ${TW_INSTALL_PKGLIBDIR})
+  endif()
+endforeach()
+if(TARGET VOKAPIXControl)
+  install(FILES ${CMAKE_LIBRARY_OUTPUT_DIRECTORY}/VOKAPIXControl.comclass DESTINATION ${TW_INSTALL_PKGLIBDIR})
+endif()
+
+# bin/<program> -> ../lib/tidewire/<program>; the program resolves the link
+# to find its libraries and the control's manifest.
+file(RELATIVE_PATH tw_bin_to_pkglib
+  ${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR} ${CMAKE_INSTALL_PREFIX}/${TW_INSTALL_PKGLIBDIR})
+foreach(program IN LISTS tw_installed_programs)
+  install(CODE "
+    set(link \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/${program}\")
+    file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+    file(REMOVE \"\${link}\")
+    file(CREATE_LINK \"${tw_bin_to_pkglib}/${program}\" \"\${link}\" SYMBOLIC)
+    message(STATUS \"Installing: \${link} -> ${tw_bin_to_pkglib}/${program}\")")
+endforeach()
+
+install(FILES ${PROJECT_SOURCE_DIR}/bridge/ui/strmread.txt DESTINATION ${TW_INSTALL_DATADIR})
+install(FILES ${PROJECT_SOURCE_DIR}/dist/tidewire.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/dist/tidewire.env DESTINATION ${TW_INSTALL_DATADIR})
+
+# The service: its command line comes from an environment file.
+set(TIDEWIRE_BIN ${CMAKE_INSTALL_FULL_BINDIR}/tidewire)
+set(TIDEWIRE_ENV_FILE -${CMAKE_INSTALL_FULL_SYSCONFDIR}/default/tidewire)
+configure_file(${PROJECT_SOURCE_DIR}/dist/tidewire.service.in ${CMAKE_BINARY_DIR}/dist/tidewire.service @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/dist/tidewire.service DESTINATION ${CMAKE_INSTALL_LIBDIR}/systemd/system)
+
+# Headers for hosts of the control, in C and C++.
+install(FILES ${PROJECT_SOURCE_DIR}/platform/com/twcom.h ${PROJECT_SOURCE_DIR}/platform/com/twcom.hpp
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tidewire/platform/com)
+install(FILES ${PROJECT_SOURCE_DIR}/control/activex/vokapix.h
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tidewire/control/activex)
