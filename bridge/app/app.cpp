@@ -1,0 +1,104 @@
+#include "bridge/app/app.h"
+
+#include <memory>
+
+#include "bridge/app/control_host.h"
+#include "bridge/app/dispatch_control.h"
+#include "bridge/app/event_sink.h"
+#include "bridge/app/hresult_text.h"
+#include "control/activex/vokapix.h"
+#include "platform/com/twcom.hpp"
+
+namespace tw {
+
+namespace {
+
+class CoreEvents final : public ControlEvents {
+ public:
+  explicit CoreEvents(BridgeCore& core) : core_(core) {}
+  void OnError() override { core_.OnError(); }
+  void OnReady(bool fReady) override { core_.OnReady(fReady); }
+  void OnRegister(const std::string& szCall, bool fFlags) override { core_.OnRegister(szCall, fFlags); }
+  void OnAX25Connect(std::int32_t iChannelId) override { core_.OnAX25Connect(iChannelId); }
+  void OnAX25Disconnect(std::int32_t iChannelId) override { core_.OnAX25Disconnect(iChannelId); }
+  void OnAX25Receive(std::int32_t iChannelId, const std::string& szData) override {
+    core_.OnAX25Receive(iChannelId, szData);
+  }
+
+ private:
+  BridgeCore& core_;
+};
+
+// Runs the loop until nothing but the own check has happened for
+// App::kShutdownQuiet: what the shutdown wrote has left, and the
+// connections have finished closing. The check ticks so that quiet is seen
+// even when no other handler runs.
+void RunUntilQuiet(EventLoop& loop) {
+  using Clock = std::chrono::steady_clock;
+  std::unique_ptr<Timer> tick = loop.NewTimer();
+  unsigned ticks = 0;
+  unsigned ticksSeen = 0;
+  tick->SetInterval(50);
+  tick->SetHandler([&ticks] { ++ticks; });
+  tick->SetEnabled(true);
+  Clock::time_point lastBusy = Clock::now();
+  com::RunUntil(
+      [&] {
+        const Clock::time_point now = Clock::now();
+        if (ticks == ticksSeen) lastBusy = now;  // something else ran
+        ticksSeen = ticks;
+        return now - lastBusy >= App::kShutdownQuiet;
+      },
+      App::kShutdownGrace);
+}
+
+}  // namespace
+
+std::string App::Run(const StartOptions& options) {
+  const HRESULT entered = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (FAILED(entered)) return "cannot enter the COM apartment: " + HresultText(entered);
+  apartment_ = TwCurrentApartment();
+  std::string error = RunInApartment(options);
+  apartment_ = 0;
+  CoUninitialize();
+  return error;
+}
+
+void App::RequestShutdown() {
+  shutdownRequested_ = true;
+  // Before Run has entered the apartment the flag alone is seen; after it
+  // left, the stop finds no apartment and does nothing.
+  if (const TW_APARTMENT apartment = apartment_; apartment != 0) TwApartmentStop(apartment);
+}
+
+std::string App::RunInApartment(const StartOptions& options) {
+  EventLoop* loop = com::CurrentLoop();
+  if (loop == nullptr) return "the COM apartment has no loop";
+  com::ComPtr<EventSink> sink = EventSink::Create();
+  ControlHost host;
+  if (std::string error = host.Create(sink.Get()); !error.empty()) return error;
+  if (!host.SideBySideLibrary().empty()) {
+    view_.addlog("control " VOKAPIX_PROGID " not registered, using the one beside the program: " +
+                 host.SideBySideLibrary());
+  }
+  DispatchControl control(host.Dispatch(), [this](std::string_view line) { view_.addlog(std::string(line)); });
+
+  std::string error;
+  {
+    BridgeCore core(*loop, control, view_);
+    CoreEvents events(core);
+    sink->SetTarget(&events);
+    error = core.initvars(options);
+    if (error.empty()) {
+      while (!shutdownRequested_) TwLoopRun();
+      view_.addlog("shutting down");
+      core.Form_Unload();
+      RunUntilQuiet(*loop);
+    }
+    sink->SetTarget(nullptr);
+  }
+  host.Release();
+  return error;
+}
+
+}  // namespace tw

@@ -1,0 +1,34 @@
+// The program's own command line: options first, then the bridge's
+// `mycall[,defport[,acceptany[,engineport[,listenport]]]]`.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "bridge/bridge_core.h"
+
+namespace tw {
+
+struct ProgramOptions {
+  StartOptions start;
+  bool console = false;  // the only front end for now, so also the default
+  bool help = false;
+  bool version = false;
+};
+
+struct ParsedProgramOptions {
+  std::optional<ProgramOptions> options;
+  std::string error;  // why not, when `options` is empty
+};
+
+// `args` without the program's name. Options come before the bridge's
+// command line; "--" ends them. Everything after them is that command line,
+// its words joined by one blank, as a shell may have split
+// "N0CALL, 2, false" into three.
+ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args);
+
+std::string UsageText(std::string_view program);
+
+}  // namespace tw
