@@ -1,0 +1,240 @@
+// The program's side of the dispatch surface: the proxy's Invoke calls (ids,
+// flags, argument types and order, results), bytes through BSTRs, refusals;
+// and the events sink turning Invoke calls into the bridge's entry points.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "bridge/app/dispatch_control.h"
+#include "bridge/app/event_sink.h"
+#include "bridge/log_text.h"
+#include "control/activex/vokapix.h"
+#include "control/link/text.h"
+
+namespace tw {
+namespace {
+
+using namespace std::string_literals;
+
+std::string AllBytes() {
+  std::string bytes;
+  for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+  return bytes;
+}
+
+std::string Bytes(BSTR text) {
+  std::string bytes;
+  return com::BytesFromBstr(text, &bytes) ? bytes : "(not bytes)";
+}
+
+VARIANT Long(LONG n) { VARIANT v; VariantInit(&v); v.vt = VT_I4; v.lVal = n; return v; }
+VARIANT Bool(bool b) { VARIANT v; VariantInit(&v); v.vt = VT_BOOL; v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; return v; }
+VARIANT Text(const std::string& s) { VARIANT v; VariantInit(&v); v.vt = VT_BSTR; v.bstrVal = com::BstrFromBytes(s); return v; }
+
+std::string Describe(const VARIANT& v) {
+  switch (v.vt) {
+    case VT_I4: return Cat("I4 ", v.lVal);
+    case VT_BOOL: return Cat("BOOL ", v.boolVal);
+    case VT_BSTR: return "BSTR " + LogBytes(Bytes(v.bstrVal), 256);
+    case VT_BYREF | VT_I4: return Cat("I4& ", *v.plVal);
+    case VT_BYREF | VT_BSTR: return "BSTR& " + LogBytes(Bytes(*v.pbstrVal));
+    default: return Cat("vt ", v.vt);
+  }
+}
+
+// Records each Invoke as "id flags: arguments left to right"; `answer` plays
+// the control.
+class FakeDispatch final : public IDispatch {
+ public:
+  HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+  ULONG AddRef() override { return 2; }
+  ULONG Release() override { return 1; }
+  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* p, VARIANT* result, EXCEPINFO*, UINT*) override {
+    std::string call = Cat(id, flags == DISPATCH_PROPERTYPUT ? " put" : flags == DISPATCH_METHOD ? " call" : " get");
+    if (flags == DISPATCH_PROPERTYPUT && (p->cNamedArgs != 1 || p->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)) {
+      call += " (no DISPID_PROPERTYPUT)";
+    }
+    for (UINT i = 0; i < p->cArgs; ++i) call += (i == 0 ? ": " : ", ") + Describe(p->rgvarg[p->cArgs - 1 - i]);
+    calls.push_back(call);
+    return answer ? answer(*p, result) : S_OK;
+  }
+
+  std::vector<std::string> calls;
+  std::function<HRESULT(DISPPARAMS&, VARIANT*)> answer;
+};
+
+struct ProxyRig {
+  FakeDispatch fake;
+  std::vector<std::string> failures;
+  DispatchControl control{&fake, [this](std::string_view line) { failures.emplace_back(line); }};
+};
+
+TEST(DispatchControl, EachMemberIsOneInvokeWithItsIdAndArgumentsInOrder) {
+  const std::string all = AllBytes();
+  const struct {
+    std::function<void(BridgeControl&)> call;
+    std::string invoke;
+  } cases[] = {
+      {[](BridgeControl& c) { c.SetPort(8000); }, "23 put: I4 8000"},
+      {[](BridgeControl& c) { c.SetAddress("10.1.2.3"); }, "24 put: BSTR 10.1.2.3"},
+      {[](BridgeControl& c) { c.SetEnabled(true); }, "-514 put: BOOL -1"},
+      {[](BridgeControl& c) { c.SetActive(false); }, "31 put: BOOL 0"},
+      {[](BridgeControl& c) { c.SetAX25(true); }, "48 put: BOOL -1"},
+      {[](BridgeControl& c) { c.VOKVersion(); }, "47 get"},
+      {[](BridgeControl& c) { c.VOKRegister("N0CALL"); }, "8 call: BSTR N0CALL"},
+      {[](BridgeControl& c) { c.VOKUnRegister("N0CALL"); }, "9 call: BSTR N0CALL"},
+      {[](BridgeControl& c) { c.AX25Connect(2, "N0CALL", "ECHO", "A,B"); },
+       "16 call: I4 2, BSTR N0CALL, BSTR ECHO, BSTR A,B"},
+      {[](BridgeControl& c) { c.AX25Disconnect(7); }, "17 call: I4 7"},
+      {[&](BridgeControl& c) { c.AX25Send(7, all); }, "18 call: I4 7, BSTR " + LogBytes(all, 256)},
+      {[](BridgeControl& c) {
+         BridgeControl::LinkInfo info{3, "A", "B", "C", 4, 5, 6};
+         c.AX25Info(7, info);
+       },
+       "15 call: I4 7, I4& 3, BSTR& A, BSTR& B, BSTR& C, I4& 4, I4& 5, I4& 6"},
+  };
+  for (const auto& c : cases) {
+    ProxyRig rig;
+    rig.fake.answer = [](DISPPARAMS&, VARIANT* result) {
+      if (result != nullptr) result->vt = VT_EMPTY;
+      return S_OK;
+    };
+    c.call(rig.control);
+    EXPECT_EQ(rig.fake.calls, std::vector<std::string>{c.invoke});
+  }
+}
+
+TEST(DispatchControl, ResultsAndByReferenceFieldsComeBackAsBytes) {
+  ProxyRig rig;
+  const std::string all = AllBytes();
+  rig.fake.answer = [&](DISPPARAMS& p, VARIANT* result) {
+    if (p.cArgs == 8) {  // AX25Info: id, then the seven fields
+      *p.rgvarg[6].plVal = 2;
+      SysFreeString(*p.rgvarg[5].pbstrVal);
+      *p.rgvarg[5].pbstrVal = com::BstrFromBytes("N0CALL");
+      SysFreeString(*p.rgvarg[4].pbstrVal);
+      *p.rgvarg[4].pbstrVal = com::BstrFromBytes(all);
+      *p.rgvarg[2].plVal = 4;
+      result->vt = VT_BOOL;
+      result->boolVal = VARIANT_TRUE;
+    } else if (p.cArgs == 0) {
+      result->vt = VT_BSTR;
+      result->bstrVal = com::BstrFromBytes("2005.127");
+    } else {
+      result->vt = VT_I4;
+      result->lVal = 41;
+    }
+    return S_OK;
+  };
+  BridgeControl::LinkInfo info{9, "old", "old", "old", 9, 9, 9};
+  EXPECT_TRUE(rig.control.AX25Info(7, info));
+  EXPECT_EQ(info.iPort, 2);
+  EXPECT_EQ(info.szFrom, "N0CALL");
+  EXPECT_EQ(info.szTo, all);
+  EXPECT_EQ(info.szVIA, "old");  // left as it was by the control
+  EXPECT_EQ(info.iLinkStatus, 4);
+  EXPECT_EQ(rig.control.VOKVersion(), "2005.127");
+  EXPECT_EQ(rig.control.AX25Connect(1, "N0CALL", "ECHO", ""), 41);
+  EXPECT_TRUE(rig.failures.empty());
+}
+
+TEST(DispatchControl, ARefusedCallReadsAsARefusalAndIsLogged) {
+  for (const bool wrongType : {false, true}) {
+    ProxyRig rig;
+    rig.fake.answer = [&](DISPPARAMS& p, VARIANT* result) -> HRESULT {
+      if (!wrongType) return DISP_E_EXCEPTION;
+      switch (p.cArgs) {
+        case 8:  // AX25Info: a text the byte mapping cannot carry
+          SysFreeString(*p.rgvarg[5].pbstrVal);
+          *p.rgvarg[5].pbstrVal = SysAllocString(u"\u20AC");
+          *result = Bool(true);
+          break;
+        case 2:  // AX25Send answers a number instead of a boolean
+          *result = Long(1);
+          break;
+        default:  // VOKVersion
+          result->vt = VT_BSTR;
+          result->bstrVal = SysAllocString(u"\u20AC");
+      }
+      return S_OK;
+    };
+    BridgeControl::LinkInfo info{3, "A", "B", "C", 4, 5, 6};
+    EXPECT_FALSE(rig.control.AX25Info(7, info));
+    EXPECT_EQ(info.szFrom, "A");
+    EXPECT_FALSE(rig.control.AX25Send(7, "data"));
+    EXPECT_EQ(rig.control.VOKVersion(), "");
+    if (!wrongType) {
+      EXPECT_EQ(rig.control.AX25Connect(1, "N0CALL", "ECHO", ""), 0);
+      rig.control.SetActive(true);
+    }
+    ASSERT_EQ(rig.failures.size(), wrongType ? 3u : 5u);
+    EXPECT_EQ(rig.failures[1], wrongType ? "ERROR control call AX25Send failed: DISP_E_TYPEMISMATCH (0x80020005)"
+                                         : "ERROR control call AX25Send failed: DISP_E_EXCEPTION (0x80020009)");
+  }
+}
+
+struct RecordingEvents : ControlEvents {
+  void OnError() override { seen.push_back("OnError"); }
+  void OnReady(bool r) override { seen.push_back(Cat("OnReady ", r ? 1 : 0)); }
+  void OnRegister(const std::string& call, bool ok) override { seen.push_back(Cat("OnRegister ", call, " ", ok ? 1 : 0)); }
+  void OnAX25Connect(std::int32_t id) override { seen.push_back(Cat("OnAX25Connect ", id)); }
+  void OnAX25Disconnect(std::int32_t id) override { seen.push_back(Cat("OnAX25Disconnect ", id)); }
+  void OnAX25Receive(std::int32_t id, const std::string& data) override {
+    seen.push_back(Cat("OnAX25Receive ", id, " ", LogBytes(data, 256)));
+  }
+  std::vector<std::string> seen;
+};
+
+
+TEST(EventSink, TheBridgesEventsArePassedOnAndTheRestIgnored) {
+  const std::string all = AllBytes();
+  const struct {
+    DISPID id;
+    std::vector<VARIANT> args;  // left to right
+    HRESULT hr;
+    std::string seen;
+  } cases[] = {
+      {DISPID_VOKAPIXEvents_OnError, {}, S_OK, "OnError"},
+      {DISPID_VOKAPIXEvents_OnReady, {Bool(false)}, S_OK, "OnReady 0"},
+      {DISPID_VOKAPIXEvents_OnRegister, {Text("N0CALL"), Bool(true)}, S_OK, "OnRegister N0CALL 1"},
+      {DISPID_VOKAPIXEvents_OnAX25Connect, {Long(3)}, S_OK, "OnAX25Connect 3"},
+      {DISPID_VOKAPIXEvents_OnAX25Disconnect, {Long(3)}, S_OK, "OnAX25Disconnect 3"},
+      {DISPID_VOKAPIXEvents_OnAX25Receive, {Long(3), Text(all)}, S_OK, "OnAX25Receive 3 " + LogBytes(all, 256)},
+      {DISPID_VOKAPIXEvents_OnAX25Receive, {Text("x"), Long(3)}, DISP_E_TYPEMISMATCH, ""},
+      {DISPID_VOKAPIXEvents_OnAX25Connect, {}, DISP_E_BADPARAMCOUNT, ""},
+      {DISPID_VOKAPIXEvents_OnReady, {Long(1)}, DISP_E_TYPEMISMATCH, ""},
+      {DISPID_VOKAPIXEvents_OnDebug, {Text("{VOK} line")}, S_OK, ""},
+      {DISPID_VOKAPIXEvents_OnConnect, {Long(1), Text("A"), Text("B"), Text("")}, S_OK, ""},
+  };
+  com::ComPtr<EventSink> sink = EventSink::Create();
+  RecordingEvents events;
+  sink->SetTarget(&events);
+  for (const auto& c : cases) {
+    std::vector<VARIANT> args(c.args.rbegin(), c.args.rend());
+    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    events.seen.clear();
+    EXPECT_EQ(sink->Invoke(c.id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), c.hr) << c.id;
+    EXPECT_EQ(events.seen, c.seen.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.seen}) << c.id;
+    for (VARIANT& v : args) VariantClear(&v);
+  }
+
+  void* events_interface = nullptr;
+  EXPECT_EQ(sink->QueryInterface(IID_IVOKAPIXEvents, &events_interface), S_OK);
+  if (events_interface != nullptr) static_cast<IDispatch*>(events_interface)->Release();
+  EXPECT_EQ(sink->QueryInterface(IID_IVOKAPIX, &events_interface), E_NOINTERFACE);
+
+  sink->SetTarget(nullptr);  // the bridge is gone; the control may still call
+  events.seen.clear();
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  EXPECT_EQ(sink->Invoke(DISPID_VOKAPIXEvents_OnError, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+            S_OK);
+  EXPECT_TRUE(events.seen.empty());
+}
+
+}  // namespace
+}  // namespace tw
