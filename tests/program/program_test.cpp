@@ -68,9 +68,9 @@ class ProgramTest : public ::testing::Test {
   void ConnectRemote(e2e::AgwClient& remote) {
     std::string error;
     ASSERT_TRUE(remote.Connect(engine_.port, error)) << error;
-    remote.Send('X', 0, "N0REM");
+    remote.Send('X', 1, "N0REM");
     ASSERT_TRUE(remote.WaitForKind('X', kWait));
-    remote.Send('C', 0, "N0REM", "N0CALL");
+    remote.Send('C', 1, "N0REM", "N0CALL");
     ASSERT_TRUE(remote.WaitForKind('C', kWait)) << remote.History();
   }
 
@@ -123,7 +123,7 @@ TEST_F(ProgramTest, AnIncomingLinkTakesTheFirstFreeStream) {
   e2e::AgwClient remote("N0REM");
   ASSERT_NO_FATAL_FAILURE(ConnectRemote(remote));
   ASSERT_TRUE(client.WaitForStatus('B', "*** CONNECTED to N0REM", kWait));
-  remote.Send('D', 0, "N0REM", "N0CALL", "hello client\r", 0xF0);
+  remote.Send('D', 1, "N0REM", "N0CALL", "hello client\r", 0xF0);
   ASSERT_TRUE(client.WaitForData('B', 13, kWait));
   EXPECT_EQ(client.Data('B').bytes, "hello client\r");
   EXPECT_TRUE(client.Data('A').bytes.empty());
@@ -141,7 +141,7 @@ TEST_F(ProgramTest, AClientThatReconnectsFindsItsLinksAndWhatCameMeanwhile) {
     first.Close();
   }
   ASSERT_TRUE(tidewire_.process.WaitForOutput("client disconnect winsock close", kWait));
-  remote.Send('D', 0, "N0REM", "N0CALL", "while you were away\r", 0xF0);
+  remote.Send('D', 1, "N0REM", "N0CALL", "while you were away\r", 0xF0);
   ASSERT_TRUE(engine_.process.WaitForOutput("Kind[D]", kWait));  // with the bridge now
 
   HostModeSession second;  // host mode stays: no dialogue again

@@ -1,0 +1,103 @@
+// tidewire end to end over a real packet engine: a mail client's side drives
+// tidewire, which uses Dire Wolf A; the station it calls is a raw engine
+// client on Dire Wolf B, whose modem hears A's.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "tests/e2e/agw_client.h"
+#include "tests/e2e/direwolf_pair.h"
+#include "tests/e2e/e2e_settings.h"
+#include "tests/program/program_rig.h"
+#include "tools/hostmode_client/hostmode_session.h"
+
+namespace tw::e2e {
+namespace {
+
+using hostmode::HostModeSession;
+using program_test::Millis;
+using Clock = std::chrono::steady_clock;
+
+// 2000 bytes take about 15 s of air time at 1200 baud, more with the
+// acknowledgements; the limit leaves room for a loaded machine.
+constexpr std::chrono::seconds kMessageTimeout{180};
+
+class ProgramDirewolfTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string whyNot;
+    pair_ = DirewolfPair::Start(PairOptions(), whyNot);
+    if (!pair_) GTEST_SKIP() << "Dire Wolf cannot run here: " << whyNot;
+    dir_ = program_test::TempDirectory();
+    ASSERT_FALSE(dir_.empty());
+    ASSERT_TRUE(tidewire_.Start(dir_, CallA() + ",1,true", pair_->A().agwPort, whyNot)) << whyNot;
+    ASSERT_TRUE(tidewire_.process.WaitForOutput("MyCall: " + CallA(), kConnectTimeout)) << "never registered";
+    ASSERT_TRUE(station_.Connect(pair_->B().agwPort, whyNot)) << whyNot;
+    station_.Send('X', 1, CallB());
+    ASSERT_TRUE(station_.WaitForKind('X', kConnectTimeout));
+    ASSERT_TRUE(client_.Open("127.0.0.1", tidewire_.listenPort, Millis(30000))) << client_.Error();
+  }
+
+  void TearDown() override {
+    if (pair_ && HasFailure()) {
+      pair_->KeepFiles();
+      std::cout << "--- tidewire:\n" << tidewire_.process.Output() << "--- station B:\n" << station_.History()
+                << "engine logs kept in " << pair_->Directory() << "\n";
+    }
+    tidewire_.process.Kill();
+    if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  }
+
+  const std::string& CallA() const { return pair_->A().call; }
+  const std::string& CallB() const { return pair_->B().call; }
+
+  void ConnectStreamA() {
+    client_.SendCommand('A', "C " + CallB());
+    ASSERT_TRUE(client_.WaitForStatus('A', "*** CONNECTED to " + CallB(), kConnectTimeout));
+    ASSERT_TRUE(station_.WaitForKind('C', kConnectTimeout)) << "B never reported the link";
+  }
+
+  std::unique_ptr<DirewolfPair> pair_;
+  std::string dir_;
+  program_test::Tidewire tidewire_;
+  AgwClient station_{"B"};
+  HostModeSession client_;
+};
+
+TEST_F(ProgramDirewolfTest, MessageSentAndDisconnectedAtOnceArrivesWhole) {
+  ASSERT_NO_FATAL_FAILURE(ConnectStreamA());
+  std::string message;
+  for (std::size_t i = 0; i < 2000; ++i) message += static_cast<char>((i * 7 + i / 256) & 0xFF);
+  message[0] = '\xC0';  // FEND and FESC in the data
+  message[1] = '\xDB';
+
+  const auto start = Clock::now();
+  ASSERT_TRUE(client_.SendData('A', message));
+  client_.SendCommand('A', "D");
+  std::string received;
+  for (const Frame& frame : station_.ReceiveData(CallA(), message.size(), kMessageTimeout)) received += frame.data;
+  const bool disconnected = client_.WaitForStatus('A', "*** DISCONNECTED", kMessageTimeout).has_value();
+  const double took = std::chrono::duration<double>(Clock::now() - start).count();
+  std::cout << "sent " << message.size() << " bytes, received " << received.size() << " bytes, " << took
+            << " s from the first block to *** DISCONNECTED\n";
+  EXPECT_TRUE(received == message) << "received " << received.size() << " bytes, not the message";
+  EXPECT_TRUE(disconnected);
+  EXPECT_TRUE(station_.WaitForKind('d', kDisconnectTimeout)) << "B never saw the link end";
+}
+
+TEST_F(ProgramDirewolfTest, RemoteDisconnectFreesTheStream) {
+  ASSERT_NO_FATAL_FAILURE(ConnectStreamA());
+  station_.Send('d', 1, CallB(), CallA());
+  ASSERT_TRUE(client_.WaitForStatus('A', "*** DISCONNECTED", kDisconnectTimeout));
+  client_.SendCommand('0', "S");
+  const auto status = client_.WaitForReply('0', '0', "FREE BYTES", Millis(30000));
+  ASSERT_TRUE(status);
+  EXPECT_NE(status->text.find("A/V stream - DISCONNECTED"), std::string::npos) << status->text;
+}
+
+}  // namespace
+}  // namespace tw::e2e
