@@ -21,6 +21,10 @@ sigset_t ShutdownSignals() {
 
 void SignalWatcher::TakeOverSignals() {
   std::signal(SIGPIPE, SIG_IGN);
+  // A shell starts background commands with SIGINT ignored; the program
+  // decides for itself what the signals mean.
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
   const sigset_t set = ShutdownSignals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
