@@ -29,9 +29,14 @@ std::string Bytes(BSTR text) {
   return com::BytesFromBstr(text, &bytes) ? bytes : "(not bytes)";
 }
 
-VARIANT Long(LONG n) { VARIANT v; VariantInit(&v); v.vt = VT_I4; v.lVal = n; return v; }
-VARIANT Bool(bool b) { VARIANT v; VariantInit(&v); v.vt = VT_BOOL; v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; return v; }
-VARIANT Text(const std::string& s) { VARIANT v; VariantInit(&v); v.vt = VT_BSTR; v.bstrVal = com::BstrFromBytes(s); return v; }
+VARIANT Long(LONG n) { VARIANT v{}; v.vt = VT_I4; v.lVal = n; return v; }
+VARIANT Bool(bool b) { VARIANT v{}; v.vt = VT_BOOL; v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE; return v; }
+VARIANT Text(const std::string& s) { VARIANT v{}; v.vt = VT_BSTR; v.bstrVal = com::BstrFromBytes(s); return v; }
+// Replaces a by-reference text, as the control does.
+void Replace(VARIANT& slot, BSTR text) {
+  SysFreeString(*slot.pbstrVal);
+  *slot.pbstrVal = text;
+}
 
 std::string Describe(const VARIANT& v) {
   switch (v.vt) {
@@ -100,10 +105,6 @@ TEST(DispatchControl, EachMemberIsOneInvokeWithItsIdAndArgumentsInOrder) {
   };
   for (const auto& c : cases) {
     ProxyRig rig;
-    rig.fake.answer = [](DISPPARAMS&, VARIANT* result) {
-      if (result != nullptr) result->vt = VT_EMPTY;
-      return S_OK;
-    };
     c.call(rig.control);
     EXPECT_EQ(rig.fake.calls, std::vector<std::string>{c.invoke});
   }
@@ -115,20 +116,11 @@ TEST(DispatchControl, ResultsAndByReferenceFieldsComeBackAsBytes) {
   rig.fake.answer = [&](DISPPARAMS& p, VARIANT* result) {
     if (p.cArgs == 8) {  // AX25Info: id, then the seven fields
       *p.rgvarg[6].plVal = 2;
-      SysFreeString(*p.rgvarg[5].pbstrVal);
-      *p.rgvarg[5].pbstrVal = com::BstrFromBytes("N0CALL");
-      SysFreeString(*p.rgvarg[4].pbstrVal);
-      *p.rgvarg[4].pbstrVal = com::BstrFromBytes(all);
+      Replace(p.rgvarg[5], com::BstrFromBytes("N0CALL"));
+      Replace(p.rgvarg[4], com::BstrFromBytes(all));
       *p.rgvarg[2].plVal = 4;
-      result->vt = VT_BOOL;
-      result->boolVal = VARIANT_TRUE;
-    } else if (p.cArgs == 0) {
-      result->vt = VT_BSTR;
-      result->bstrVal = com::BstrFromBytes("2005.127");
-    } else {
-      result->vt = VT_I4;
-      result->lVal = 41;
     }
+    *result = p.cArgs == 8 ? Bool(true) : p.cArgs == 0 ? Text("2005.127") : Long(41);
     return S_OK;
   };
   BridgeControl::LinkInfo info{9, "old", "old", "old", 9, 9, 9};
@@ -148,18 +140,13 @@ TEST(DispatchControl, ARefusedCallReadsAsARefusalAndIsLogged) {
     ProxyRig rig;
     rig.fake.answer = [&](DISPPARAMS& p, VARIANT* result) -> HRESULT {
       if (!wrongType) return DISP_E_EXCEPTION;
-      switch (p.cArgs) {
-        case 8:  // AX25Info: a text the byte mapping cannot carry
-          SysFreeString(*p.rgvarg[5].pbstrVal);
-          *p.rgvarg[5].pbstrVal = SysAllocString(u"\u20AC");
-          *result = Bool(true);
-          break;
-        case 2:  // AX25Send answers a number instead of a boolean
-          *result = Long(1);
-          break;
-        default:  // VOKVersion
-          result->vt = VT_BSTR;
-          result->bstrVal = SysAllocString(u"\u20AC");
+      // AX25Info: a text the byte mapping cannot carry; AX25Send: a number
+      // for a boolean; VOKVersion: a text beyond U+00FF.
+      if (p.cArgs == 8) Replace(p.rgvarg[5], SysAllocString(u"\u20AC"));
+      *result = p.cArgs == 8 ? Bool(true) : p.cArgs == 2 ? Long(1) : VARIANT{};
+      if (p.cArgs == 0) {
+        result->vt = VT_BSTR;
+        result->bstrVal = SysAllocString(u"\u20AC");
       }
       return S_OK;
     };
