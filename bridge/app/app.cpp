@@ -91,6 +91,9 @@ std::string App::RunInApartment(const StartOptions& options) {
     error = core.initvars(options);
     if (error.empty()) {
       while (!shutdownRequested_) TwLoopRun();
+      // A stop asked for while start-up was under way is still pending; it
+      // must not cut the shutdown's own run short.
+      TwLoopRunOnce();
       view_.addlog("shutting down");
       core.Form_Unload();
       RunUntilQuiet(*loop);
