@@ -1,15 +1,21 @@
-// tidewire: the host-mode bridge, headless.
+// tidewire: the host-mode bridge, in a window when a display is there and
+// --console is not given, headless otherwise.
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bridge/app/app.h"
 #include "bridge/app/program_options.h"
 #include "bridge/app/signal_watcher.h"
 #include "bridge/ui/console_view.h"
+#include "bridge/ui/window/window_front_end.h"
 
 #ifndef TIDEWIRE_VERSION
 #define TIDEWIRE_VERSION "unknown"
+#endif
+#ifndef TIDEWIRE_DATA_DIR
+#define TIDEWIRE_DATA_DIR "/usr/local/share/tidewire"
 #endif
 
 int main(int argc, char** argv) {
@@ -31,10 +37,21 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  tw::ConsoleView view(stdout);
-  tw::App app(view);
   std::string error;
-  {
+  if (!parsed.options->console && tw::window::DisplayAvailable()) {
+    // The window keeps the main thread; the bridge runs on a second one.
+    tw::window::WindowFrontEnd window({"", TIDEWIRE_DATA_DIR});
+    tw::App app(window);
+    tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
+    std::thread loop([&] {
+      error = app.Run(parsed.options->start);
+      window.Finished();
+    });
+    window.Run([&app] { app.RequestShutdown(); });
+    loop.join();
+  } else {
+    tw::ConsoleView view(stdout);
+    tw::App app(view);
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     error = app.Run(parsed.options->start);
   }

@@ -69,7 +69,7 @@ streams (A to J) over the packet engine's AX.25 connections.
   listenport    TCP port the mail client connects to (8200)
 
 options:
-  --console               log to standard output (the default)
+  --console               no window: log to standard output (the default without a display)
   --engine-host ADDRESS   the packet engine's host (127.0.0.1)
   --listen-address ADDR   listen for the client on this address only (all interfaces)
   --host-mode             start in host mode, for clients that never send RESET

@@ -13,7 +13,7 @@ namespace tw {
 
 struct ProgramOptions {
   StartOptions start;
-  bool console = false;  // the only front end for now, so also the default
+  bool console = false;  // no window, even with a display
   bool help = false;
   bool version = false;
 };

@@ -16,9 +16,9 @@ HelpWindow::~HelpWindow() {
   if (view_ != nullptr) view_->buffer(nullptr);
 }
 
-void HelpWindow::Show() {
+void HelpWindow::Show(int x, int y) {
   if (!window_) {
-    window_ = std::make_unique<Fl_Double_Window>(560, 420, "Tidewire Help");
+    window_ = std::make_unique<Fl_Double_Window>(x, y, 560, 420, "Tidewire Help");
     text_ = std::make_unique<Fl_Text_Buffer>();
     view_ = new Fl_Text_Display(0, 0, window_->w(), window_->h());
     view_->buffer(text_.get());
@@ -47,6 +47,7 @@ std::string AboutText() {
 
 void ShowAbout() {
   fl_message_title(kCaption);
+  fl_close = "OK";
   fl_message("%s", AboutText().c_str());
 }
 

@@ -23,7 +23,8 @@ class HelpWindow {
   HelpWindow(const HelpWindow&) = delete;
   HelpWindow& operator=(const HelpWindow&) = delete;
 
-  void Show();
+  // Shown where asked the first time; where the user left it afterwards.
+  void Show(int x, int y);
   void Hide();
   bool Shown() const;
   const HelpText& Loaded() const { return loaded_; }

@@ -71,6 +71,8 @@ MainWindow::~MainWindow() {
 void MainWindow::Show() { window_->show(); }
 void MainWindow::Hide() { window_->hide(); }
 bool MainWindow::Shown() const { return window_->shown() != 0; }
+int MainWindow::X() const { return window_->x(); }
+int MainWindow::Y() const { return window_->y(); }
 
 void MainWindow::AddLog(const std::string& line) {
   if (log_.Add(line)) {

@@ -36,6 +36,8 @@ class MainWindow {
   void Show();
   void Hide();
   bool Shown() const;
+  int X() const;
+  int Y() const;
 
   // `addlog`: one line into the log box, by its rule.
   void AddLog(const std::string& line);

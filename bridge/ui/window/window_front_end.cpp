@@ -88,7 +88,7 @@ void WindowFrontEnd::Run(std::function<void()> close) {
   Impl& impl = *impl_;
   MainWindow::Actions actions;
   actions.help = [&impl] {
-    impl.help.Show();
+    impl.help.Show(impl.main->X() + 40, impl.main->Y() + 60);
     impl.Snapshot();
   };
   actions.about = [&impl] {

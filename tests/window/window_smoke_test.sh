@@ -1,0 +1,117 @@
+#!/usr/bin/env bash
+# The window under a virtual X server: tidewire starts against the loopback
+# engine and shows the engine's version line in its log; Help opens without
+# and with "strmread.txt" in the working directory, About opens and closes;
+# closing the main window runs the shutdown (the engine sees the call-sign
+# unregistered) and the program exits with status 0. The window writes what
+# it shows to a probe file (TIDEWIRE_UI_PROBE), which is what is checked.
+#   window_smoke_test.sh TIDEWIRE LOOPBACK_ENGINE STRMREAD_TXT
+set -euo pipefail
+
+tidewire=$1
+engine=$2
+helpfile=$3
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- probe"; cat "$work/probe" 2>/dev/null || true
+  echo "--- tidewire"; cat "$work/tidewire.out" 2>/dev/null || true
+  echo "--- engine (last lines)"; tail -20 "$work/engine.err" 2>/dev/null || true
+  exit 1
+}
+
+# Waits (at most 30 s) until the probe file has a line matching $1.
+await() {
+  for _ in $(seq 300); do
+    grep -q -- "$1" "$work/probe" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "the window never showed: $1"
+}
+
+# A display of our own: Xvfb picks a free number and writes it to fd 3.
+exec 3<> <(:)
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+read -r -t 20 display <&3 || fail "Xvfb did not start"
+export DISPLAY=":$display"
+
+"$engine" --port 0 --trace 3 >"$work/engine.out" 2>"$work/engine.err" &
+pids+=($!)
+for _ in $(seq 100); do
+  port=$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/engine.out")
+  [[ -n "$port" ]] && break
+  sleep 0.1
+done
+[[ -n "${port:-}" ]] || fail "the loopback engine did not start"
+
+# A free port for the mail client: one the system hands a second engine.
+"$engine" --port 0 >"$work/spare.out" 2>/dev/null &
+spare=$!
+for _ in $(seq 100); do
+  listen=$(sed -n 's/.*listening on 127.0.0.1:\([0-9]*\).*/\1/p' "$work/spare.out")
+  [[ -n "$listen" ]] && break
+  sleep 0.1
+done
+kill "$spare"; wait "$spare" 2>/dev/null || true
+[[ -n "${listen:-}" ]] || fail "no free port"
+
+cd "$work"
+TIDEWIRE_UI_PROBE="$work/probe" TIDEWIRE_COM_REGISTRY="$work/registry" \
+  "$tidewire" "N0CALL,1,true,$port,$listen" >"$work/tidewire.out" 2>&1 &
+tidewire_pid=$!
+pids+=($tidewire_pid)
+
+await "^VOKPE version "
+grep -q "^caption=Tidewire streams 2.2$" probe || fail "caption"
+grep -q "^mycall=N0CALL$" probe || fail "MyCall box"
+grep -q "^port= 1$" probe || fail "default radio port box"
+grep -q "^accept=ANY$" probe || fail "accept box"
+
+window=$(xdotool search --sync --name "^Tidewire streams 2.2$" | head -1)
+key() { xdotool key --window "$1" "$2" 2>/dev/null || true; }
+
+# Help without the file: a message, the program goes on.
+key "$window" alt+h
+await "^help=shown$"
+grep -q "^help-head=The help file strmread.txt could not be read" probe || fail "help without the file"
+help=$(xdotool search --sync --name "^Tidewire Help$" | head -1)
+key "$help" Escape
+await "^help=hidden$"
+
+# Help with the file in the working directory: read again when shown again.
+cp "$helpfile" "$work/strmread.txt"
+key "$window" alt+h
+await "^help-source=strmread.txt$"
+grep -q "^help=shown$" probe || fail "help shown again"
+grep -q "^help-head=Tidewire streams - help$" probe || fail "help text"
+
+key "$window" alt+a
+await "^about=shown$"
+sleep 0.5
+key "$(xdotool getactivewindow 2>/dev/null || echo "$window")" Return || true
+xdotool key Return 2>/dev/null || true
+await "^about=hidden$"
+
+# Closing the main window (Help still open) ends the program.
+key "$window" Escape
+status=0
+for _ in $(seq 150); do
+  kill -0 "$tidewire_pid" 2>/dev/null || break
+  sleep 0.1
+done
+wait "$tidewire_pid" || status=$?
+[[ $status -eq 0 ]] || fail "tidewire ended with status $status"
+grep -q "^main=hidden$" probe || fail "the main window is still shown"
+grep -q "^help=hidden$" probe || fail "the help window is still shown"
+grep -q "Kind\[x\].*From(N0CALL)" "$work/engine.err" || fail "the engine never saw the call-sign unregistered"
+echo "window smoke test passed"
