@@ -33,8 +33,8 @@ Fl_Output* Display(const Box& box) {
 
 void Label(const Box& box, const char* text) {
   auto* label = new Fl_Box(box.x, box.y + kMenuHeight, box.w, box.h, text);
-  label->align(FL_ALIGN_INSIDE | FL_ALIGN_LEFT);
-  label->labelsize(12);
+  label->align(FL_ALIGN_INSIDE | FL_ALIGN_RIGHT);
+  label->labelsize(11);
 }
 
 }  // namespace
