@@ -41,11 +41,16 @@ install(FILES ${PROJECT_SOURCE_DIR}/bridge/ui/strmread.txt DESTINATION ${TW_INST
 install(FILES ${PROJECT_SOURCE_DIR}/dist/tidewire.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${PROJECT_SOURCE_DIR}/dist/tidewire.env DESTINATION ${TW_INSTALL_DATADIR})
 
-# The service: its command line comes from an environment file.
-set(TIDEWIRE_BIN ${CMAKE_INSTALL_FULL_BINDIR}/tidewire)
-set(TIDEWIRE_ENV_FILE -${CMAKE_INSTALL_FULL_SYSCONFDIR}/default/tidewire)
-configure_file(${PROJECT_SOURCE_DIR}/dist/tidewire.service.in ${CMAKE_BINARY_DIR}/dist/tidewire.service @ONLY)
-install(FILES ${CMAKE_BINARY_DIR}/dist/tidewire.service DESTINATION ${CMAKE_INSTALL_LIBDIR}/systemd/system)
+# The service: its command line comes from an environment file, the
+# system's /etc/default/tidewire whatever the prefix. Written at install
+# time, so that it names the program where --prefix put it.
+install(CODE "
+  file(READ \"${PROJECT_SOURCE_DIR}/dist/tidewire.service.in\" unit)
+  string(REPLACE \"@TIDEWIRE_BIN@\" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tidewire\" unit \"\${unit}\")
+  string(REPLACE \"@TIDEWIRE_ENV_FILE@\" \"-/etc/default/tidewire\" unit \"\${unit}\")
+  set(target \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/systemd/system/tidewire.service\")
+  file(WRITE \"\${target}\" \"\${unit}\")
+  message(STATUS \"Installing: \${target}\")")
 
 # Headers for hosts of the control, in C and C++.
 install(FILES ${PROJECT_SOURCE_DIR}/platform/com/twcom.h ${PROJECT_SOURCE_DIR}/platform/com/twcom.hpp
