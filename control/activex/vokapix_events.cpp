@@ -29,8 +29,11 @@ void TVOKAPIX::Fire(DISPID dispid, const Args&... args) {
   com::ComPtr<IDispatch> sink = Sink();
   if (!sink) return;
   // The container may release the control or its sink from its handler.
-  com::ComPtr<IVOKAPIX> hold(this);
+  // The hold goes before the mark: a last release at the end of this call
+  // then still finds the control busy and waits for the loop, because the
+  // component that raised the event is on the stack below.
   Busy busy(*this);
+  com::ComPtr<IVOKAPIX> hold(this);
   constexpr std::size_t kCount = sizeof...(Args);
   std::array<VARIANT, kCount> values{};
   [[maybe_unused]] std::size_t slot = kCount;  // arguments go right to left

@@ -20,8 +20,9 @@ TEST_F(SessionTest, ByProgIdInTheProgramsOwnOrderUntilTheEngineGoes) {
   ASSERT_EQ(Get(Dispatch(), DISPID_VOKAPIX_VOKVersion, version), S_OK);
   EXPECT_EQ(Bytes(version.bstrVal), "0.0");
   Start(engine_.Port());
-  ASSERT_EQ(Get(Dispatch(), DISPID_VOKAPIX_VOKVersion, version), S_OK);
-  EXPECT_EQ(Bytes(version.bstrVal), "2005.127");
+  Result engineVersion;
+  ASSERT_EQ(Get(Dispatch(), DISPID_VOKAPIX_VOKVersion, engineVersion), S_OK);
+  EXPECT_EQ(Bytes(engineVersion.bstrVal), "2005.127");
 
   const LONG first = ConnectEcho();
   EXPECT_GT(first, 0);
