@@ -76,7 +76,9 @@ HRESULT Get(Target& target, const Member& member, const DISPPARAMS& params, VARI
 HRESULT Put(Target& target, const Member& member, const DISPPARAMS& params, UINT* argError) {
   if (member.readOnly) return DISP_E_MEMBERNOTFOUND;
   if (params.cArgs != 1) return DISP_E_BADPARAMCOUNT;
-  if (params.cNamedArgs != 1 || params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) return DISP_E_PARAMNOTFOUND;
+  // The value must be named DISPID_PROPERTYPUT; no other name is known.
+  if (params.cNamedArgs == 0) return DISP_E_PARAMNOTFOUND;
+  if (params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) return DISP_E_NONAMEDARGS;
   Value value;
   const Parameter parameter{"Value", member.type, false};
   const HRESULT hr = ReadArgument(params.rgvarg[0], parameter, value);
