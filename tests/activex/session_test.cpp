@@ -103,6 +103,7 @@ TEST_F(SessionTest, InfoAndDisconnectInsideConnectThenUnadviseAndReleaseInsideDi
   };
   const LONG id = ConnectEcho();
   ASSERT_TRUE(RunUntil([&] { return !control_; }));
+  EXPECT_EQ(library.CanUnloadNow(), S_FALSE);  // kept until the loop is back
   EXPECT_EQ(sink_.Firsts(DISPID_VOKAPIXEvents_OnAX25Disconnect), std::vector<long long>{id});
   EXPECT_EQ(known & asked, VARIANT_TRUE);
   EXPECT_EQ(Bytes(from.Get()) + ">" + Bytes(to.Get()) + " port " + std::to_string(port) + " status " +
