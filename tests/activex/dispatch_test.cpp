@@ -56,9 +56,9 @@ std::vector<std::string> Snapshot(IDispatch* control) {
   return values;
 }
 
-using DispatchTest = ControlTest;
+using ControlDispatchTest = ControlTest;
 
-TEST_F(DispatchTest, EveryMemberByNameWithoutRegardToCaseAndByDispid) {
+TEST_F(ControlDispatchTest, EveryMemberByNameWithoutRegardToCaseAndByDispid) {
   for (const Expected& member : kMembers) {
     std::u16string name(member.name, member.name + std::strlen(member.name));
     for (std::size_t i = 0; i < name.size(); i += 2) name[i] = static_cast<char16_t>(std::tolower(name[i]));
@@ -101,7 +101,7 @@ TEST_F(DispatchTest, EveryMemberByNameWithoutRegardToCaseAndByDispid) {
   EXPECT_EQ(Dispatch()->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info), DISP_E_BADINDEX);
 }
 
-TEST_F(DispatchTest, EachRefusalHasItsCodeAndChangesNothing) {
+TEST_F(ControlDispatchTest, EachRefusalHasItsCodeAndChangesNothing) {
   const std::vector<std::string> before = Snapshot(Dispatch());
   VARIANT aboveLatin1{};
   aboveLatin1.vt = VT_BSTR;
@@ -157,7 +157,7 @@ TEST_F(DispatchTest, EachRefusalHasItsCodeAndChangesNothing) {
   EXPECT_EQ(Snapshot(Dispatch()), before);
 }
 
-TEST_F(DispatchTest, EveryByteThroughATextPropertyAndANullTextAsEmpty) {
+TEST_F(ControlDispatchTest, EveryByteThroughATextPropertyAndANullTextAsEmpty) {
   std::string all(256, '\0');
   std::iota(all.begin(), all.end(), '\0');
   ASSERT_EQ(Put(Dispatch(), DISPID_VOKAPIX_BeaconText, Text(all)), S_OK);
@@ -171,7 +171,7 @@ TEST_F(DispatchTest, EveryByteThroughATextPropertyAndANullTextAsEmpty) {
   EXPECT_EQ(empty.Length(), 0u);
 }
 
-TEST_F(DispatchTest, BooleansFixedValuesAndTheContainersDefaults) {
+TEST_F(ControlDispatchTest, BooleansFixedValuesAndTheContainersDefaults) {
   const struct {
     DISPID id;
     std::optional<VARIANT> put;
@@ -197,7 +197,7 @@ TEST_F(DispatchTest, BooleansFixedValuesAndTheContainersDefaults) {
   EXPECT_EQ(flag, VARIANT_TRUE);
 }
 
-TEST_F(DispatchTest, InOutParametersKeepTheCallersValuesOnRefusalAndResetForAnUnknownId) {
+TEST_F(ControlDispatchTest, InOutParametersKeepTheCallersValuesOnRefusalAndResetForAnUnknownId) {
   LONG n[9] = {7, 3, 5, 6, 1, 2, 3, 4, 5};
   BSTR from = SysAllocString(u"MINE"), to = nullptr, via = SysAllocString(u"V"), name = SysAllocString(u"PORT");
   const BSTR mine = from;

@@ -9,7 +9,7 @@
 namespace tw::activex::testing {
 namespace {
 
-class ServerTest : public ControlTest {
+class ControlServerTest : public ControlTest {
  protected:
   HRESULT Register() { return library_.Entry("DllRegisterServer")(); }
   HRESULT Unregister() { return library_.Entry("DllUnregisterServer")(); }
@@ -21,7 +21,7 @@ class ServerTest : public ControlTest {
   ControlLibrary library_;
 };
 
-TEST_F(ServerTest, TheClassObjectChecksWhatItIsGiven) {
+TEST_F(ControlServerTest, TheClassObjectChecksWhatItIsGiven) {
   constexpr CLSID kOther = {0x0BADC0DE, 0, 0x4000, {0x80, 0, 0, 0, 0, 0, 0, 1}};
   int placeholder = 0;
   void* object = &placeholder;
@@ -46,7 +46,7 @@ TEST_F(ServerTest, TheClassObjectChecksWhatItIsGiven) {
   EXPECT_EQ(outside, CO_E_NOTINITIALIZED);
 }
 
-TEST_F(ServerTest, CannotUnloadWhileAControlAFactoryOrALockLives) {
+TEST_F(ControlServerTest, CannotUnloadWhileAControlAFactoryOrALockLives) {
   auto idle = [&] { return RunUntil([&] { return library_.CanUnloadNow() == S_OK; }); };
   EXPECT_EQ(library_.CanUnloadNow(), S_FALSE);  // the fixture's control
   control_.Reset();
@@ -66,7 +66,7 @@ TEST_F(ServerTest, CannotUnloadWhileAControlAFactoryOrALockLives) {
   EXPECT_TRUE(idle());
 }
 
-TEST_F(ServerTest, RegisteringTwiceEqualsOnceUnregisteringKeepsOthersAndAFailureChangesNothing) {
+TEST_F(ControlServerTest, RegisteringTwiceEqualsOnceUnregisteringKeepsOthersAndAFailureChangesNothing) {
   const std::vector<com::RegistryEntry> others = {
       {"CLSID\\{0BADC0DE-0000-4000-8000-000000000001}\\InprocServer32", "/lib/other.so"},
       {"VOKAPIXControl.VOKAPIX.2\\CLSID", "{0BADC0DE-0000-4000-8000-000000000001}"},
@@ -91,7 +91,7 @@ TEST_F(ServerTest, RegisteringTwiceEqualsOnceUnregisteringKeepsOthersAndAFailure
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "a file\n");
 }
 
-TEST_F(ServerTest, ByProgIdSideBySideUnregisteredAndThroughTheRegistryFromElsewhere) {
+TEST_F(ControlServerTest, ByProgIdSideBySideUnregisteredAndThroughTheRegistryFromElsewhere) {
   com::testing::ActivationLog log;
   ComPtr<IDispatch> control;
   ASSERT_EQ(com::CreateInstanceByProgId(VOKAPIX_PROGID, IID_IDispatch, control.PutVoid()), S_OK);

@@ -8,14 +8,14 @@
 namespace tw::activex::testing {
 namespace {
 
-class SessionTest : public ControlTest {
+class ControlSessionTest : public ControlTest {
  protected:
-  SessionTest() { EXPECT_EQ(Point()->Advise(&sink_, &cookie_), S_OK); }
+  ControlSessionTest() { EXPECT_EQ(Point()->Advise(&sink_, &cookie_), S_OK); }
   EngineProcess engine_;
   DWORD cookie_ = 0;
 };
 
-TEST_F(SessionTest, ByProgIdInTheProgramsOwnOrderUntilTheEngineGoes) {
+TEST_F(ControlSessionTest, ByProgIdInTheProgramsOwnOrderUntilTheEngineGoes) {
   Result version;
   ASSERT_EQ(Get(Dispatch(), DISPID_VOKAPIX_VOKVersion, version), S_OK);
   EXPECT_EQ(Bytes(version.bstrVal), "0.0");
@@ -47,7 +47,7 @@ TEST_F(SessionTest, ByProgIdInTheProgramsOwnOrderUntilTheEngineGoes) {
   }
 }
 
-TEST_F(SessionTest, EveryByteGoesToTheEchoStationAndComesBack) {
+TEST_F(ControlSessionTest, EveryByteGoesToTheEchoStationAndComesBack) {
   Start(engine_.Port());
   const LONG id = ConnectEcho();
   ASSERT_TRUE(WaitFor(DISPID_VOKAPIXEvents_OnAX25Connect, id));
@@ -64,7 +64,7 @@ TEST_F(SessionTest, EveryByteGoesToTheEchoStationAndComesBack) {
   EXPECT_EQ(back, all);
 }
 
-TEST_F(SessionTest, ASinkThatFailsAllButTheBridgesEventsStopsNothing) {
+TEST_F(ControlSessionTest, ASinkThatFailsAllButTheBridgesEventsStopsNothing) {
   sink_.failure = E_NOTIMPL;
   ASSERT_EQ(control_->put_Trace(5), S_OK);
   ASSERT_EQ(control_->put_Debug(VARIANT_TRUE), S_OK);  // every trace line is an OnDebug that fails
@@ -84,7 +84,7 @@ TEST_F(SessionTest, ASinkThatFailsAllButTheBridgesEventsStopsNothing) {
   EXPECT_EQ(known, VARIANT_FALSE);
 }
 
-TEST_F(SessionTest, InfoAndDisconnectInsideConnectThenUnadviseAndReleaseInsideDisconnect) {
+TEST_F(ControlSessionTest, InfoAndDisconnectInsideConnectThenUnadviseAndReleaseInsideDisconnect) {
   ControlLibrary library;
   Start(engine_.Port());
   LONG port = 0, status = 0, rx = 0, tx = 0;
@@ -114,7 +114,7 @@ TEST_F(SessionTest, InfoAndDisconnectInsideConnectThenUnadviseAndReleaseInsideDi
   EXPECT_TRUE(RunUntil([&] { return library.CanUnloadNow() == S_OK; }));  // the control is gone
 }
 
-TEST_F(SessionTest, ReferenceCountsComeBackAfterAdviseUnadviseAndSwap) {
+TEST_F(ControlSessionTest, ReferenceCountsComeBackAfterAdviseUnadviseAndSwap) {
   auto references = [&] { return control_->AddRef(), control_->Release(); };
   const ULONG start = references();
   RecordingSink other;
@@ -133,7 +133,7 @@ TEST_F(SessionTest, ReferenceCountsComeBackAfterAdviseUnadviseAndSwap) {
   EXPECT_EQ(references(), start);
 }
 
-TEST_F(SessionTest, ReleaseWhileActiveLeavesNothingRunning) {
+TEST_F(ControlSessionTest, ReleaseWhileActiveLeavesNothingRunning) {
   ControlLibrary library;
   Start(engine_.Port());
   ASSERT_TRUE(WaitFor(DISPID_VOKAPIXEvents_OnAX25Connect, ConnectEcho()));
