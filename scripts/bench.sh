@@ -8,7 +8,7 @@ scripts/setup.sh
 
 dir=build-bench
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTW_BENCH=ON -DTW_TESTS=OFF >/dev/null
-cmake --build "$dir" --target tw_bench tw_bench_component -j "$(nproc)"
+cmake --build "$dir" --target tw_bench tw_bench_component tw_bench_control -j "$(nproc)"
 
 json="$dir/bench.json"
 "$dir/bin/tw_bench" --benchmark_out="$json" --benchmark_out_format=json "$@"
@@ -27,4 +27,8 @@ awk '
 
 echo
 echo "The component against the bare link:"
-"$dir/bench/tw_bench_component" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true | sed -n '/^connected data/,$p'
+"$dir/bin/tw_bench_component" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true | sed -n '/^connected data/,$p'
+
+echo
+echo "The control's dispatch surface against the component:"
+"$dir/bin/tw_bench_control" --benchmark_min_time=1

@@ -27,7 +27,14 @@ class Factory final : public IClassFactory {
     return S_OK;
   }
   ULONG AddRef() override { return ++references_; }
-  ULONG Release() override { return --references_; }
+  ULONG Release() override {
+    // A host that releases once too often must not make the library look
+    // held for ever.
+    ULONG held = references_.load();
+    while (held > 0 && !references_.compare_exchange_weak(held, held - 1)) {
+    }
+    return held > 0 ? held - 1 : 0;
+  }
   HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override {
     if (ppvObject == nullptr) return E_POINTER;
     *ppvObject = nullptr;
