@@ -13,15 +13,18 @@ bool IsLetterOrDigit(char c) {
 }  // namespace
 
 std::string_view UpperCallKey(std::string_view call) {
-  if (call.size() > 2 && call.substr(call.size() - 2) == "-0") call.remove_suffix(2);
+  // SSID 0, however many zeros spell it, is the station without an SSID.
+  const std::size_t dash = call.rfind('-');
+  if (dash != std::string_view::npos && dash + 1 < call.size() &&
+      call.find_first_not_of('0', dash + 1) == std::string_view::npos) {
+    call = call.substr(0, dash);
+  }
   return call;
 }
 
-std::string CallKey(std::string_view call) { return std::string(UpperCallKey(UpperText(call))); }
-
 void LinkCB::SetCalls(std::string from, std::string to) {
-  fromKey = CallKey(from);
-  toKey = CallKey(to);
+  fromKey = StationKey(from);
+  toKey = StationKey(to);
   From = std::move(from);
   To = std::move(to);
 }

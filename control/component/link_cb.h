@@ -38,15 +38,9 @@ struct LinkCB {
   int drainTicks = 0;
 };
 
-// The form under which two spellings of one station compare equal: upper
-// case, and "-0" dropped (engines report SSID 0 without it).
-std::string CallKey(std::string_view call);
-
-// CallKey of a call that is upper case already (as the engine link reports
-// them): a view, no copy.
+// StationKey (control/link/text.h) of a call that is upper case already, as
+// the engine link reports calls: a view, no copy.
 std::string_view UpperCallKey(std::string_view call);
-
-inline bool SameCall(std::string_view a, std::string_view b) { return CallKey(a) == CallKey(b); }
 
 // Whether a record is the link on `port` between the stations whose call
 // keys are `keyA` and `keyB`, in either direction.

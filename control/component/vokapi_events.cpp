@@ -103,7 +103,7 @@ void TVOKAPI::HandleRegister(const Text& call, const Text& reply) {
   // The call is registered on every port, and every port answers: the
   // container hears the first answer only.
   for (const Text& reported : reportedCalls_) {
-    if (SameCall(reported, call)) return;
+    if (SameStation(reported, call)) return;
   }
   reportedCalls_.push_back(call);
   Raise("OnRegister", OnRegister, call, reply[0] == 1);

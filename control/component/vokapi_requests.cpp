@@ -77,8 +77,8 @@ void TVOKAPI::VOKUnRegister(const Text& szCall) {
   LogLine(2, "{VOK} <VOKUnRegister>");
   LogLine(3, [&] { return Cat("{VOK} <VOKUnRegister> Call(", szCall, ")"); });
   if (!RequestAllowed("VOKUnRegister")) return;
-  std::erase_if(registeredCalls_, [&](const Text& call) { return SameCall(call, szCall); });
-  std::erase_if(reportedCalls_, [&](const Text& call) { return SameCall(call, szCall); });
+  std::erase_if(registeredCalls_, [&](const Text& call) { return SameStation(call, szCall); });
+  std::erase_if(reportedCalls_, [&](const Text& call) { return SameStation(call, szCall); });
   link_->VOKUnRegister(szCall);
   for (int port = 2; port <= link_->PortMax(); ++port) link_->Write(port, 0, 'x', szCall, "", "");
 }
@@ -86,9 +86,9 @@ void TVOKAPI::VOKUnRegister(const Text& szCall) {
 void TVOKAPI::RegisterEverywhere(const Text& call) {
   if (call.empty()) return;
   // A new request gets a new answer.
-  std::erase_if(reportedCalls_, [&](const Text& reported) { return SameCall(reported, call); });
+  std::erase_if(reportedCalls_, [&](const Text& reported) { return SameStation(reported, call); });
   bool known = false;
-  for (const Text& registered : registeredCalls_) known = known || SameCall(registered, call);
+  for (const Text& registered : registeredCalls_) known = known || SameStation(registered, call);
   if (!known) registeredCalls_.push_back(call);
   // The engine keeps a registration per radio port: incoming connects on a
   // port reach only the calls registered there.
