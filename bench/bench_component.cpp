@@ -103,8 +103,10 @@ class RateReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
+      // With repetitions, the median stands for the case.
+      if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
       auto counter = run.counters.find("frames_per_s");
-      if (counter != run.counters.end()) rates[run.benchmark_name()] = counter->second.value;
+      if (counter != run.counters.end()) rates[run.run_name.str()] = counter->second.value;
     }
     ConsoleReporter::ReportRuns(runs);
   }
