@@ -18,13 +18,18 @@ constexpr std::uint8_t kPidNoLayer3 = 240;
 }  // namespace
 
 LinkCB* TVOKAPI::FindLink(int port, std::string_view a, std::string_view b) {
-  // Runs for every data frame; the calls are upper case already.
+  // Runs for every data frame. Frames mostly come in runs on one link, and
+  // once connected a record holds the calls as the engine spells them: the
+  // last record found, compared as spelled, answers most lookups.
+  if (lastFound_ < links_.size()) {
+    const LinkCB& last = *links_[lastFound_];
+    if (last.Port == port && ((last.To == a && last.From == b) || (last.From == a && last.To == b))) {
+      return links_[lastFound_].get();
+    }
+  }
+  // The calls are upper case already.
   const std::string_view keyA = UpperCallKey(a);
   const std::string_view keyB = UpperCallKey(b);
-  // Frames mostly come in runs on one link: the last one found goes first.
-  if (lastFound_ < links_.size() && SameLink(*links_[lastFound_], port, keyA, keyB)) {
-    return links_[lastFound_].get();
-  }
   for (std::size_t i = 0; i < links_.size(); ++i) {
     if (SameLink(*links_[i], port, keyA, keyB)) {
       lastFound_ = i;
