@@ -24,13 +24,8 @@ TVOKAPI::TVOKAPI(EventLoop& loop) : loop_(loop) {
     link_->Log().SetSwitch("NOT");
     link_->Log().SetLevel(1);
     link_->Log().SetFileName("VOK.LOG");
-    link_->SetAddress(address_);
-    link_->SetPort(port_);
-    link_->SetCallSign(callSign_);
+    CopyLinkSettings();
     link_->SetRegister(register_);
-    link_->Kiss = kiss_;
-    link_->SetMonitor(monitorMask_);
-    link_->Poll = poll_;
     AttachAlwaysWanted();
 
     beaconObject_ = std::make_unique<TL2Beacon>(loop_);

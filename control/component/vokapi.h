@@ -234,6 +234,8 @@ class TVOKAPI {
  private:
   // Activation and reconnection.
   void Activate();
+  // The settings the engine link takes from the component's properties.
+  void CopyLinkSettings();
   void Deactivate();
   void ScheduleRetry();
   void RetryTick();

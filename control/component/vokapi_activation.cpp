@@ -36,17 +36,21 @@ void TVOKAPI::SetActive(bool value) {
   }
 }
 
-void TVOKAPI::Activate() {
-  LogLine(1, "{VOK} <SetActive> Set to TRUE");
-  wanted_ = true;
-  // A retry that was waiting is replaced by this attempt, made now.
-  if (retryTimer_) retryTimer_->SetEnabled(false);
+void TVOKAPI::CopyLinkSettings() {
   link_->SetAddress(address_);
   link_->SetPort(port_);
   link_->SetCallSign(callSign_);
   link_->Kiss = kiss_;
   link_->SetMonitor(monitorMask_);
   link_->Poll = poll_;
+}
+
+void TVOKAPI::Activate() {
+  LogLine(1, "{VOK} <SetActive> Set to TRUE");
+  wanted_ = true;
+  // A retry that was waiting is replaced by this attempt, made now.
+  if (retryTimer_) retryTimer_->SetEnabled(false);
+  CopyLinkSettings();
   retry_ = kRetries;
   beaconObject_->Interval = beaconEvery_;
   beaconObject_->Text = beaconText_;
