@@ -18,6 +18,12 @@ using Kind = ClientAction::Kind;
 
 constexpr std::size_t kMaxFile = 16u << 20;
 constexpr std::chrono::hours kIdleWait{1};
+// Before closing, what the bridge still sends is read until it has been
+// quiet this long (at most kLastAnswersAtMost): closing with unread bytes
+// would reset the connection, and the bridge would log an error for a
+// client that simply left.
+constexpr std::chrono::milliseconds kQuietBeforeClose{200};
+constexpr std::chrono::milliseconds kLastAnswersAtMost{2000};
 
 // The whole file, or nothing with `error` set.
 std::optional<Bytes> ReadFile(const std::string& path, std::string& error) {
@@ -49,6 +55,7 @@ class Client {
     session_.OnReceived = [this](const Received& item) {
       std::string printed = FormatReceived(item, BlockReader::kDefaultMaxBlock);
       out_ << "< " << printed << std::endl;
+      ++received_;
       if (!until_.empty() && printed.find(until_) != std::string::npos) until_.clear();
     };
   }
@@ -83,6 +90,7 @@ class Client {
       going = Carry(ParseCommand(line, stream_)) && StillOpen();
     }
     lines.SetWake(nullptr);
+    ReadLastAnswers();
     session_.Close();
     return 0;
   }
@@ -97,6 +105,15 @@ class Client {
   int Failed(std::string_view hint) {
     err_ << "tw-hostmode-client: " << session_.Error() << hint << std::endl;
     return 1;
+  }
+
+  void ReadLastAnswers() {
+    for (std::chrono::milliseconds spent{0}; spent < kLastAnswersAtMost && session_.IsOpen();
+         spent += kQuietBeforeClose) {
+      const std::size_t before = received_;
+      session_.Pump(kQuietBeforeClose, {});
+      if (received_ == before) return;
+    }
   }
 
   bool StillOpen() {
@@ -188,6 +205,7 @@ class Client {
   std::ostream& err_;
   char stream_;
   std::string until_;  // what the running wait looks for; empty once seen
+  std::size_t received_ = 0;  // blocks and texts printed so far
   HostModeSession session_;
 };
 
