@@ -48,6 +48,14 @@ std::size_t Occurrences(const std::string& text, std::string_view part) {
 bool ChildProcess::Start(const std::vector<std::string>& args, const std::string& outputPath, std::string& error) {
   Kill();
   outputPath_ = outputPath;
+  // Emptied here, not in the child: a wait that starts before the child has
+  // run must not find the previous run's output in the file.
+  const int fresh = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fresh < 0) {
+    error = outputPath + ": " + std::strerror(errno);
+    return false;
+  }
+  close(fresh);
   // Prepared before fork: the child may only make async-signal-safe calls.
   std::vector<char*> argv;
   for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -62,7 +70,7 @@ bool ChildProcess::Start(const std::vector<std::string>& args, const std::string
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(126);
     const int in = open("/dev/null", O_RDONLY);
-    const int out = open(outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0644);
+    const int out = open(outputPath.c_str(), O_WRONLY | O_APPEND);
     if (in < 0 || out < 0) _exit(126);
     dup2(in, 0);
     dup2(out, 1);
@@ -141,8 +149,10 @@ bool LoopbackEngine::Start(const std::string& dir, std::uint16_t wanted, const s
     if (!process.Start(args, dir + "/engine.log", error)) return false;
     if (process.WaitForOutput(kListening, Millis(10000))) {
       const std::string out = process.Output();
-      port = static_cast<std::uint16_t>(std::atoi(out.c_str() + out.find(kListening) + kListening.size()));
-      return true;
+      if (const std::size_t at = out.find(kListening); at != std::string::npos) {
+        port = static_cast<std::uint16_t>(std::atoi(out.c_str() + at + kListening.size()));
+        return true;
+      }
     }
     error = "the loopback engine did not start: " + process.Output();
     process.Kill();
