@@ -7,11 +7,6 @@
 // connected, as for a container that listens to nothing. The ratios are
 // printed after the run.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <map>
@@ -19,6 +14,7 @@
 #include <vector>
 
 #include "control/activex/vokapix_control.h"
+#include "tests/activex/engine_process.h"
 
 namespace {
 
@@ -92,27 +88,6 @@ void BM_AX25Send_Component(benchmark::State& state) {
 }
 BENCHMARK(BM_AX25Send_Component);
 
-// loopback-engine on a free port, ended with this program; its pid and port.
-pid_t StartEngine(int* port) {
-  int out[2];
-  *port = 0;
-  if (::pipe(out) != 0) return 0;
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    ::dup2(out[1], STDOUT_FILENO);
-    ::dup2(::open("/dev/null", O_WRONLY), STDERR_FILENO);
-    ::execl(TW_LOOPBACK_ENGINE, TW_LOOPBACK_ENGINE, "--port", "0", nullptr);
-    ::_exit(127);
-  }
-  ::close(out[1]);
-  FILE* lines = ::fdopen(out[0], "r");
-  char first[128] = {};
-  if (std::fgets(first, sizeof first, lines) != nullptr) std::sscanf(first, "%*[^:]:%d", port);
-  std::fclose(lines);
-  return pid;
-}
-
 // Activates the control and connects a channel to the echo station.
 bool Connect(int enginePort) {
   tw::TVOKAPI& api = *setup.api;
@@ -145,8 +120,8 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
-  int enginePort = 0;
-  const pid_t engine = StartEngine(&enginePort);
+  tw::activex::testing::EngineProcess engine;
+  const int enginePort = static_cast<int>(engine.Port());
   int status = 1;
   auto* control = static_cast<tw::activex::TVOKAPIX*>(nullptr);
   if (enginePort != 0 && tw::activex::TVOKAPIX::Create(IID_IVOKAPIX, reinterpret_cast<void**>(&control)) == S_OK) {
@@ -171,10 +146,7 @@ int main(int argc, char** argv) {
     }
     setup.control->Release();
   }
-  if (engine > 0) {
-    ::kill(engine, SIGTERM);
-    ::waitpid(engine, nullptr, 0);
-  }
+  engine.Kill();
   TwLoopRunOnce();
   CoUninitialize();
   benchmark::Shutdown();
