@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/data_frames.h"
 #include "control/component/vokapi.h"
 #include "control/link/frame_codec.h"
 #include "control/link/tl2.h"
@@ -19,27 +20,13 @@
 
 namespace {
 
-constexpr std::size_t kStreamBytes = 1u << 20;
-constexpr std::size_t kDataPerFrame = 200;
 constexpr const char* kOwn = "N0CALL";
 constexpr const char* kRemote = "N0TEST-5";
 
-struct Stream {
-  std::string bytes;
-  std::int64_t frames = 0;
-};
+using Stream = tw::bench::DataFrames;
 
 const Stream& DataStream() {
-  static const Stream stream = [] {
-    Stream s;
-    std::string data(kDataPerFrame, '\0');
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 37) & 0xFF);
-    while (s.bytes.size() < kStreamBytes) {
-      s.bytes += tw::EncodeFrame(1, 0xF0, 'D', kRemote, kOwn, data);
-      ++s.frames;
-    }
-    return s;
-  }();
+  static const Stream stream = tw::bench::MakeDataFrames(kRemote, kOwn);
   return stream;
 }
 

@@ -8,33 +8,18 @@
 #include <string>
 #include <string_view>
 
-#include "control/link/frame_codec.h"
+#include "bench/data_frames.h"
 #include "control/link/tl2.h"
 #include "platform/loop/fake_event_loop.h"
 
 namespace {
 
-constexpr std::size_t kStreamBytes = 1u << 20;
-constexpr std::size_t kDataPerFrame = 200;
 constexpr std::size_t kSegment = 1460;  // one Ethernet TCP segment's payload
 
-struct Stream {
-  std::string bytes;
-  std::int64_t frames = 0;
-};
+using Stream = tw::bench::DataFrames;
 
-// About 1 MiB of 'D' frames of 200 data bytes, binary data included.
 const Stream& DataStream() {
-  static const Stream stream = [] {
-    Stream s;
-    std::string data(kDataPerFrame, '\0');
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>((i * 37) & 0xFF);
-    while (s.bytes.size() < kStreamBytes) {
-      s.bytes += tw::EncodeFrame(1, 0xF0, 'D', "NOCALL-1", "NOBODY-2", data);
-      ++s.frames;
-    }
-    return s;
-  }();
+  static const Stream stream = tw::bench::MakeDataFrames("NOCALL-1", "NOBODY-2");
   return stream;
 }
 
