@@ -1,5 +1,5 @@
 // What the bridge uses of the control: the members of its contract with the
-// control plus Address. The program's real implementation calls the control
+// control plus Address and AX25Outstanding. The program's real implementation calls the control
 // by dispatch id; tests use a fake. Every member runs on the loop's thread.
 //
 // The control's events reach the bridge as calls of BridgeCore's On...
@@ -76,6 +76,11 @@ class BridgeControl {
   // otherwise; the fields may then be left as they were, so callers reset
   // them before each call.
   virtual bool AX25Info(std::int32_t channelId, LinkInfo& info) = 0;
+
+  // `AX25Outstanding` (DISPID 61): true and the frames and bytes of the
+  // link's data that the engine still holds, as last learnt, for a recorded
+  // id; false otherwise, both then left as they were.
+  virtual bool AX25Outstanding(std::int32_t channelId, std::int32_t& frames, std::int32_t& bytes) = 0;
 };
 
 }  // namespace tw

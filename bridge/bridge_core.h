@@ -125,6 +125,7 @@ class BridgeCore {
   void HostDisconnect(int s);
   void HostMyCall(std::string_view text);
   void HostStatus();
+  std::string Unacknowledged(std::int32_t chanid);
   void HostTries();
   void HostUnknown();
   void AnswerEmpty();

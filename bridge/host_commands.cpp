@@ -220,6 +220,17 @@ void BridgeCore::ChangeMyCall(const std::string& call) {
   view_.ShowMyCall(mycall_);
 }
 
+// What the engine still holds of a link's data, as a KAM meters it right
+// after the stream's "X/V ": "#bytes(frames) ", or nothing when it holds
+// none. Clients read it there to pace their data and to wait before they
+// disconnect.
+std::string BridgeCore::Unacknowledged(std::int32_t chanid) {
+  std::int32_t frames = 0;
+  std::int32_t bytes = 0;
+  if (!control_.AX25Outstanding(chanid, frames, bytes) || frames <= 0) return "";
+  return "#" + std::to_string(bytes < 0 ? 0 : bytes) + "(" + std::to_string(frames) + ") ";
+}
+
 // One block, as a KAM answers: the free space, then a line per stream.
 void BridgeCore::HostStatus() {
   std::string text = "C00FREE BYTES 936\r";
@@ -229,7 +240,7 @@ void BridgeCore::HostStatus() {
     switch (stream.strmstate) {
       case StreamState::Connected:
         Info(stream.chanid, "AX25info method fail in hostcase status 1");
-        text += L + "/V stream - CONNECTED to " + info_.szTo + ViaSuffix();
+        text += L + "/V " + Unacknowledged(stream.chanid) + "stream - CONNECTED to " + info_.szTo + ViaSuffix();
         break;
       case StreamState::Disconnected:
         text += L + "/V stream - DISCONNECTED";
@@ -239,7 +250,7 @@ void BridgeCore::HostStatus() {
         break;
       case StreamState::Disconnecting:
         Info(stream.chanid, "AX25info method fail hostcase status 3");
-        text += L + "/V stream - DISC in progress " + info_.szTo + ViaSuffix();
+        text += L + "/V " + Unacknowledged(stream.chanid) + "stream - DISC in progress " + info_.szTo + ViaSuffix();
         break;
     }
     text += '\r';

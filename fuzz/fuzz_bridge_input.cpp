@@ -50,6 +50,12 @@ class RandomControl : public tw::BridgeControl {
     Require(!data.empty(), "nothing empty is sent");
     return Pick(3) != 0;
   }
+  bool AX25Outstanding(std::int32_t, std::int32_t& frames, std::int32_t& bytes) override {
+    if (Pick(3) == 0) return false;
+    frames = static_cast<std::int32_t>(Pick(40)) - 2;
+    bytes = static_cast<std::int32_t>(Pick(70000)) - 2;
+    return true;
+  }
   bool AX25Info(std::int32_t, LinkInfo& info) override {
     if (Pick(3) == 0) return false;
     info.iPort = static_cast<std::int32_t>(Pick(18));

@@ -271,4 +271,22 @@ bool DispatchControl::AX25Info(std::int32_t channelId, LinkInfo& info) {
   return result.value.boolVal != VARIANT_FALSE;
 }
 
+bool DispatchControl::AX25Outstanding(std::int32_t channelId, std::int32_t& frames, std::int32_t& bytes) {
+  LONG outFrames = frames;
+  LONG outBytes = bytes;
+  Arguments args;
+  args.Long(channelId).LongRef(&outFrames).LongRef(&outBytes);
+  Result result;
+  HRESULT hr = Method(*control_.Get(), DISPID_VOKAPIX_AX25Outstanding, args, &result.value);
+  if (SUCCEEDED(hr) && result.value.vt != VT_BOOL) hr = DISP_E_TYPEMISMATCH;
+  if (FAILED(hr)) {
+    Report("AX25Outstanding", hr);
+    return false;
+  }
+  if (result.value.boolVal == VARIANT_FALSE) return false;
+  frames = outFrames;
+  bytes = outBytes;
+  return true;
+}
+
 }  // namespace tw

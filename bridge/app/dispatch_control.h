@@ -40,6 +40,7 @@ class DispatchControl final : public BridgeControl {
   bool AX25Disconnect(std::int32_t channelId) override;
   bool AX25Send(std::int32_t channelId, const std::string& data) override;
   bool AX25Info(std::int32_t channelId, LinkInfo& info) override;
+  bool AX25Outstanding(std::int32_t channelId, std::int32_t& frames, std::int32_t& bytes) override;
 
  private:
   void Report(const char* member, HRESULT hr);

@@ -42,6 +42,7 @@ constexpr Expected kMembers[] = {
     {"FCallSign", 12, 'm', VT_BSTR, "S"},   {"XCallSign", 13, 'm', VT_BSTR, "S"},  {"VOKWrite", 14, 'm', VT_EMPTY, "LLSSSS"},
     {"AX25Info", 15, 'm', VT_BOOL, "Llssslll"}, {"AX25Connect", 16, 'm', VT_I4, "LSSS"},
     {"AX25Disconnect", 17, 'm', VT_BOOL, "L"}, {"AX25Send", 18, 'm', VT_BOOL, "LS"},
+    {"AX25Outstanding", 61, 'm', VT_BOOL, "Lll"},
 };
 
 // Every property's value, to see that a refusal changed nothing.

@@ -54,6 +54,14 @@ class FakeControl : public BridgeControl {
     return true;
   }
 
+  bool AX25Outstanding(std::int32_t id, std::int32_t& frames, std::int32_t& bytes) override {
+    const auto held = outstanding.find(id);
+    if (!links.contains(id) || held == outstanding.end()) return false;
+    frames = held->second.first;
+    bytes = held->second.second;
+    return true;
+  }
+
   std::string TakeCalls() {
     std::string all;
     for (const std::string& call : calls) all += (all.empty() ? "" : ";") + call;
@@ -63,6 +71,7 @@ class FakeControl : public BridgeControl {
 
   std::vector<std::string> calls;
   std::map<std::int32_t, LinkInfo> links;
+  std::map<std::int32_t, std::pair<std::int32_t, std::int32_t>> outstanding;  // frames, bytes
   std::int32_t nextId = 1;
   bool refuseConnect = false;
   bool refuseDisconnect = false;

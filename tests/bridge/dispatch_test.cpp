@@ -102,6 +102,12 @@ TEST(DispatchControl, EachMemberIsOneInvokeWithItsIdAndArgumentsInOrder) {
          c.AX25Info(7, info);
        },
        "15 call: I4 7, I4& 3, BSTR& A, BSTR& B, BSTR& C, I4& 4, I4& 5, I4& 6"},
+      {[](BridgeControl& c) {
+         std::int32_t frames = 2;
+         std::int32_t bytes = 9;
+         c.AX25Outstanding(7, frames, bytes);
+       },
+       "61 call: I4 7, I4& 2, I4& 9"},
   };
   for (const auto& c : cases) {
     ProxyRig rig;
@@ -133,6 +139,35 @@ TEST(DispatchControl, ResultsAndByReferenceFieldsComeBackAsBytes) {
   EXPECT_EQ(rig.control.VOKVersion(), "2005.127");
   EXPECT_EQ(rig.control.AX25Connect(1, "N0CALL", "ECHO", ""), 41);
   EXPECT_TRUE(rig.failures.empty());
+}
+
+TEST(DispatchControl, TheOutstandingCountsComeBackOnlyWhenTheControlKnowsTheLink) {
+  for (const bool known : {true, false}) {
+    SCOPED_TRACE(known ? "known" : "unknown");
+    ProxyRig rig;
+    rig.fake.answer = [&](DISPPARAMS& p, VARIANT* result) {
+      *p.rgvarg[1].plVal = 12;   // frames
+      *p.rgvarg[0].plVal = 1145;  // bytes
+      *result = Bool(known);
+      return S_OK;
+    };
+    std::int32_t frames = -1;
+    std::int32_t bytes = -1;
+    EXPECT_EQ(rig.control.AX25Outstanding(7, frames, bytes), known);
+    EXPECT_EQ(frames, known ? 12 : -1);
+    EXPECT_EQ(bytes, known ? 1145 : -1);
+    EXPECT_TRUE(rig.failures.empty());
+  }
+  ProxyRig refused;
+  refused.fake.answer = [](DISPPARAMS&, VARIANT* result) {
+    *result = Long(1);  // not a boolean
+    return S_OK;
+  };
+  std::int32_t frames = 0;
+  std::int32_t bytes = 0;
+  EXPECT_FALSE(refused.control.AX25Outstanding(7, frames, bytes));
+  ASSERT_EQ(refused.failures.size(), 1u);
+  EXPECT_EQ(refused.failures[0], "ERROR control call AX25Outstanding failed: DISP_E_TYPEMISMATCH (0x80020005)");
 }
 
 TEST(DispatchControl, ARefusedCallReadsAsARefusalAndIsLogged) {

@@ -93,6 +93,50 @@ TEST_F(BridgeTest, StatusQueryIsOneBlockWithALinePerStream) {
   EXPECT_TRUE(Logged("AX25info method fail hostcase status 3"));
 }
 
+TEST(HostStatus, AStreamWhoseDataTheEngineStillHoldsIsMeteredAfterItsPrefix) {
+  enum class Link { kConnected, kConnectedVia, kConnecting, kDisconnecting };
+  struct Case {
+    Link link;
+    std::int32_t frames, bytes;  // what the control reports; frames < 0: no report
+    std::string line;            // stream A's line
+  } cases[] = {
+      {Link::kConnected, 12, 1145, "A/V #1145(12) stream - CONNECTED to N0XYZ"},
+      {Link::kConnected, 1, 0, "A/V #0(1) stream - CONNECTED to N0XYZ"},
+      {Link::kConnected, 0, 0, "A/V stream - CONNECTED to N0XYZ"},
+      {Link::kConnected, 0, 77, "A/V stream - CONNECTED to N0XYZ"},
+      {Link::kConnected, -1, 0, "A/V stream - CONNECTED to N0XYZ"},
+      {Link::kConnectedVia, 3, 600, "A/V #600(3) stream - CONNECTED to N0XYZ VIA RELAY"},
+      {Link::kDisconnecting, 2, 300, "A/V #300(2) stream - DISC in progress N0XYZ"},
+      {Link::kConnecting, 2, 300, "A/V stream - CONNECT in progress "},
+  };
+  const std::string others =
+      "B/V stream - DISCONNECTED\rC/V stream - DISCONNECTED\rD/V stream - DISCONNECTED\r"
+      "E/V stream - DISCONNECTED\rF/V stream - DISCONNECTED\rG/V stream - DISCONNECTED\r"
+      "H/V stream - DISCONNECTED\rI/V stream - DISCONNECTED\rJ/V stream - DISCONNECTED\r";
+  const std::string query = Block("C1AS");
+  for (const Case& c : cases) {
+    // The query whole, and cut in two as a serial line may deliver it.
+    for (std::size_t cut : {query.size(), std::size_t{3}}) {
+      SCOPED_TRACE(Cat(c.line, " cut at ", cut));
+      BridgeHarness h;
+      h.StartHost();
+      std::int32_t id = h.control.nextId;
+      if (c.link == Link::kConnecting) {
+        h.Reply(Block("C1AC N0XYZ"));
+      } else {
+        id = h.Outgoing('A', "N0XYZ");
+        if (c.link == Link::kConnectedVia) h.control.links[id].szVIA = "RELAY";
+        if (c.link == Link::kDisconnecting) h.Reply(Block("C1AD"));
+      }
+      if (c.frames >= 0) h.control.outstanding[id] = {c.frames, c.bytes};
+      h.Forget();
+      std::string reply = h.Reply(query.substr(0, cut));
+      reply += h.Reply(query.substr(cut));
+      EXPECT_EQ(reply, Block("C00FREE BYTES 936\r" + c.line + "\r" + others));
+    }
+  }
+}
+
 TEST_F(BridgeTest, RefusedConnectKeepsTheStreamFree) {
   StartHost();
   control.refuseConnect = true;

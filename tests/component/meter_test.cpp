@@ -13,7 +13,7 @@ namespace {
 
 // Steps: "S<n>" n bytes sent, "A" a question goes out, "Y<n>" the engine
 // answers n frames, "C" all counted out.
-void Run(LinkMeter& meter, const std::string& steps) {
+void Replay(LinkMeter& meter, const std::string& steps) {
   std::istringstream in(steps);
   std::string step;
   while (in >> step) {
@@ -55,7 +55,7 @@ TEST(LinkMeter, AnswersCountOutTheOldestFramesAsOfTheirQuestion) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.steps);
     LinkMeter meter;
-    Run(meter, c.steps);
+    Replay(meter, c.steps);
     EXPECT_EQ(meter.Frames(), c.frames);
     EXPECT_EQ(meter.Bytes(), c.bytes);
   }
