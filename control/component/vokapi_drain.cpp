@@ -21,12 +21,15 @@ void TVOKAPI::StartFrameTimer() {
 }
 
 bool TVOKAPI::AskFrames(LinkCB& link) {
-  // Noted before it goes: the request's log lines may end the record.
-  link.meter.Asked();
+  const int id = link.ChannelId;
   const int port = link.Port;
   const Text from = link.From;
   const Text to = link.To;
-  return link_->AskLinkFrames(port, from, to);
+  if (!link_->AskLinkFrames(port, from, to)) return false;
+  // Noted once it went, for its answer to be matched; the request's log
+  // lines may have ended the record meanwhile.
+  if (LinkCB* again = FindChannel(id)) again->meter.Asked();
+  return true;
 }
 
 void TVOKAPI::StartDrain(LinkCB& link) {

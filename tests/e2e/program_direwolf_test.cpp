@@ -99,5 +99,39 @@ TEST_F(ProgramDirewolfTest, RemoteDisconnectFreesTheStream) {
   EXPECT_NE(status->text.find("A/V stream - DISCONNECTED"), std::string::npos) << status->text;
 }
 
+TEST_F(ProgramDirewolfTest, MyCallWithSsidZeroIsCalledAsTheBareCallAndItsDataIsMeteredUntilAcknowledged) {
+  // Dire Wolf compares the called address with the registered text: the
+  // call must be registered bare, or the caller gets no answer.
+  client_.SendCommand('0', "MY " + CallA() + "-0");
+  ASSERT_TRUE(client_.WaitForReply('0', '0', "", Millis(30000)));
+  ASSERT_TRUE(tidewire_.process.WaitForOutput("MyCall: " + CallA(), kConnectTimeout, 2));
+  station_.Send('C', 1, CallB(), CallA());
+  ASSERT_TRUE(client_.WaitForStatus('A', "*** CONNECTED to " + CallB(), kConnectTimeout)) << station_.History();
+
+  std::string message;
+  for (std::size_t i = 0; i < 1000; ++i) message += static_cast<char>('a' + i % 26);
+  ASSERT_TRUE(client_.SendData('A', message));
+  std::string line;
+  int metered = 0;
+  const auto until = Clock::now() + kMessageTimeout;
+  do {
+    client_.SendCommand('0', "S");
+    const auto status = client_.WaitForReply('0', '0', "FREE BYTES", Millis(30000));
+    ASSERT_TRUE(status);
+    const std::size_t at = status->text.find("\rA/V ");
+    ASSERT_NE(at, std::string::npos) << status->text;
+    line = status->text.substr(at + 1, status->text.find('\r', at + 1) - at - 1);
+    if (line[4] == '#') {
+      if (metered++ == 0) std::cout << "metered: " << line << "\n";
+      client_.Pump(Millis(500), [] { return false; });
+    }
+  } while (line[4] == '#' && Clock::now() < until);
+  EXPECT_GT(metered, 0);
+  EXPECT_EQ(line, "A/V stream - CONNECTED to " + CallB());
+  std::string received;
+  for (const Frame& frame : station_.ReceiveData(CallA(), message.size(), kDataTimeout)) received += frame.data;
+  EXPECT_TRUE(received == message) << "received " << received.size() << " bytes";
+}
+
 }  // namespace
 }  // namespace tw::e2e
