@@ -206,7 +206,7 @@ void AsioLineClient::ReadDone(const std::shared_ptr<Stay>& stay, const std::erro
     if (IsPty() && SlaveClosed(ec)) {
       Leave(nullptr, true);
     } else {
-      const std::string failure = line_.path + ": " + ec.message();
+      const std::string failure = Failure(ec);
       Leave(&failure, false);
     }
     return;
@@ -223,13 +223,22 @@ void AsioLineClient::WriteDone(const std::shared_ptr<Stay>& stay, const std::err
     if (IsPty() && SlaveClosed(ec)) {
       Leave(nullptr, true);
     } else {
-      const std::string failure = line_.path + ": " + ec.message();
+      const std::string failure = Failure(ec);
       Leave(&failure, false);
     }
     return;
   }
   stay->sent += count;
   Pump(stay);
+}
+
+std::string AsioLineClient::Failure(const std::error_code& ec) const {
+  std::string failure = line_.path + ": " + ec.message();
+  if (!IsPty()) {
+    const auto ms = reopenDelay_.count();
+    failure += "; opening it again every " + (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
+  }
+  return failure;
 }
 
 void AsioLineClient::EndStay(bool farEndGone) {
@@ -249,7 +258,7 @@ void AsioLineClient::EndStay(bool farEndGone) {
   } else {
     port_.close(ignored);
     state_ = State::Waiting;
-    WaitThenLook(kReopenInterval);
+    WaitThenLook(reopenDelay_);
   }
 }
 
@@ -280,7 +289,7 @@ void AsioLineClient::Look() {
     if (OpenDevice().empty()) {
       Offer();
     } else {
-      WaitThenLook(kReopenInterval);
+      WaitThenLook(reopenDelay_);
     }
     return;
   }

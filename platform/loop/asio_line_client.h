@@ -72,6 +72,8 @@ class AsioLineClient final : public ListenSocket {
   std::string Place() const override;
 
   void SetWriteLimit(std::size_t bytes) { writeLimit_ = bytes; }
+  // How long a failed serial device waits before it is opened again.
+  void SetReopenDelay(std::chrono::milliseconds delay) { reopenDelay_ = delay; }
   // The pseudo-terminal's slave device (for tests); empty for a serial line.
   const std::string& SlaveName() const { return pty_.SlaveName(); }
 
@@ -103,6 +105,7 @@ class AsioLineClient final : public ListenSocket {
   // Ends the stay. `farEndGone`: the pseudo-terminal's slave is closed.
   void EndStay(bool farEndGone);
   void Leave(const std::string* failure, bool farEndGone);
+  std::string Failure(const std::error_code& ec) const;
   void WaitThenLook(std::chrono::milliseconds delay);
   void Look();
 
@@ -116,6 +119,7 @@ class AsioLineClient final : public ListenSocket {
   State state_ = State::Closed;
   std::string openError_;
   std::size_t writeLimit_ = kDefaultWriteLimit;
+  std::chrono::milliseconds reopenDelay_ = kReopenInterval;
   unsigned timerGeneration_ = 0;
   // Completion handlers hold a copy; it is cleared when the object dies.
   std::shared_ptr<AsioLineClient*> self_;
