@@ -365,6 +365,44 @@ TEST_F(LineClientTest, TheNextClientFindsNeitherOldBytesNorOldSettings) {
   EXPECT_EQ(next.ReadWaiting(), "");
 }
 
+TEST_F(LineClientTest, AClientThatStopsReadingIsDroppedAndNotTakenBackWhileItHoldsOn) {
+  struct Case {
+    ClientLine::Kind kind;
+    int requestsAfterDrop;  // the pty's client still holds the slave; the serial line is opened again
+  } cases[] = {{ClientLine::Kind::Pty, 1}, {ClientLine::Kind::Serial, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.kind == ClientLine::Kind::Pty ? "pty" : "serial");
+    std::unique_ptr<Cable> cable;
+    FarEnd holder;
+    std::string path = link_;
+    if (c.kind == ClientLine::Kind::Serial) {
+      cable = NewCable();
+      ASSERT_TRUE(cable);
+      path = cable->device;
+    }
+    ServerEvents events;
+    auto line = Line(c.kind, path, events);
+    line->SetWriteLimit(8192);
+    line->SetReopenDelay(std::chrono::milliseconds(100));
+    ASSERT_TRUE(line->Listen(0));
+    if (c.kind == ClientLine::Kind::Pty) {
+      ASSERT_TRUE(holder.Open(link_));
+    }
+    ASSERT_TRUE(RunUntil([&] { return line->ClientConnected(); }));
+    // Far more than the line holds, and nobody reads.
+    const std::string block = Pattern(1024, 3);
+    for (int i = 0; i < 256 && line->ClientConnected(); ++i) {
+      line->Write(block);
+      RunFor(std::chrono::milliseconds(2));
+    }
+    ASSERT_TRUE(RunUntil([&] { return events.closes == 1; }));
+    EXPECT_EQ(events.errors, std::vector<std::string>{"send queue full"});
+    RunFor(kLooks);
+    EXPECT_EQ(events.requests, c.requestsAfterDrop);
+    EXPECT_EQ(line->ClientConnected(), c.requestsAfterDrop == 2);
+  }
+}
+
 TEST_F(LineClientTest, ASerialLineArrivesWhenOpenedAndComesBackAfterAFailure) {
   // The device is reached through a link, so that it can be swapped for
   // another as an unplugged adapter is plugged in again.
