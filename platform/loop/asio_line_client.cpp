@@ -211,9 +211,11 @@ void AsioLineClient::ReadDone(const std::shared_ptr<Stay>& stay, const std::erro
     }
     return;
   }
+  // The handler may destroy this object.
+  const auto alive = self_;
   auto handler = handlers_.dataArrival;
   if (handler) handler(std::string_view(stay->readBuffer.data(), count));
-  if (*self_ != nullptr) Pump(stay);
+  if (*alive != nullptr) Pump(stay);
 }
 
 void AsioLineClient::WriteDone(const std::shared_ptr<Stay>& stay, const std::error_code& ec, std::size_t count) {
