@@ -43,5 +43,67 @@ TEST(ProgramOptions, OptionsComeFirstAndTheRestIsTheCommandLine) {
   }
 }
 
+TEST(ProgramOptions, TheClientOnAPseudoTerminalOrSerialLine) {
+  using Kind = ClientLine::Kind;
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;  // empty: parsed
+    Kind kind;
+    std::string path;
+    unsigned baud;
+    SerialFlow flow;
+  } cases[] = {
+      {{"N0CALL"}, "", Kind::Tcp, "", 9600, SerialFlow::None},
+      {{"--pty", "/tmp/kam", "N0CALL"}, "", Kind::Pty, "/tmp/kam", 9600, SerialFlow::None},
+      {{"--pty=kam"}, "", Kind::Pty, "kam", 9600, SerialFlow::None},
+      {{"--serial", "/dev/ttyUSB0"}, "", Kind::Serial, "/dev/ttyUSB0", 9600, SerialFlow::None},
+      {{"--serial-flow", "rtscts", "--serial=/dev/ttyS1:1200"}, "", Kind::Serial, "/dev/ttyS1", 1200,
+       SerialFlow::RtsCts},
+      {{"--serial", "/dev/ttyS0:115200", "--serial-flow=xonxoff"}, "", Kind::Serial, "/dev/ttyS0", 115200,
+       SerialFlow::XonXoff},
+      // Colons inside a device's name are the name's.
+      {{"--serial", "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0"}, "", Kind::Serial,
+       "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0", 9600, SerialFlow::None},
+      {{"--serial", "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0:4800"}, "", Kind::Serial,
+       "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0", 4800, SerialFlow::None},
+      {{"--pty"}, "--pty needs a value", Kind::Tcp, "", 0, SerialFlow::None},
+      {{"--pty="}, "--pty needs a path", Kind::Tcp, "", 0, SerialFlow::None},
+      {{"--serial", ":9600"}, "--serial needs a device", Kind::Tcp, "", 0, SerialFlow::None},
+      {{"--serial"}, "--serial needs a value", Kind::Tcp, "", 0, SerialFlow::None},
+      {{"--serial", "/dev/ttyS0:9601"},
+       "--serial: bad baud rate 9601 (one of 300 600 1200 2400 4800 9600 19200 38400 57600 115200 230400)",
+       Kind::Tcp, "", 0, SerialFlow::None},
+      {{"--serial", "/dev/ttyS0:fast"},
+       "--serial: bad baud rate fast (one of 300 600 1200 2400 4800 9600 19200 38400 57600 115200 230400)",
+       Kind::Tcp, "", 0, SerialFlow::None},
+      {{"--serial", "/dev/ttyS0:"},
+       "--serial: bad baud rate  (one of 300 600 1200 2400 4800 9600 19200 38400 57600 115200 230400)", Kind::Tcp,
+       "", 0, SerialFlow::None},
+      {{"--serial", "/dev/ttyS0:4294967296"},
+       "--serial: bad baud rate 4294967296 (one of 300 600 1200 2400 4800 9600 19200 38400 57600 115200 230400)",
+       Kind::Tcp, "", 0, SerialFlow::None},
+      {{"--serial", "/dev/ttyS0", "--serial-flow", "dtrdsr"},
+       "--serial-flow: unknown flow control dtrdsr (one of none rtscts xonxoff)", Kind::Tcp, "", 0,
+       SerialFlow::None},
+      {{"--serial-flow", "none", "N0CALL"}, "--serial-flow needs --serial", Kind::Tcp, "", 0, SerialFlow::None},
+      {{"--pty", "/tmp/kam", "--serial", "/dev/ttyS0"}, "--pty and --serial exclude each other", Kind::Tcp, "", 0,
+       SerialFlow::None},
+      {{"--listen-address", "127.0.0.1", "--pty", "/tmp/kam"},
+       "--listen-address has no use with --pty or --serial (no TCP listener is opened)", Kind::Tcp, "", 0,
+       SerialFlow::None},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front() + " " + (c.args.size() > 1 ? c.args[1] : ""));
+    const ParsedProgramOptions parsed = ParseProgramOptions(c.args);
+    ASSERT_EQ(parsed.error, c.error);
+    ASSERT_EQ(parsed.options.has_value(), c.error.empty());
+    if (!parsed.options) continue;
+    EXPECT_EQ(parsed.options->line.kind, c.kind);
+    EXPECT_EQ(parsed.options->line.path, c.path);
+    EXPECT_EQ(parsed.options->line.baud, c.baud);
+    EXPECT_EQ(parsed.options->line.flow, c.flow);
+  }
+}
+
 }  // namespace
 }  // namespace tw

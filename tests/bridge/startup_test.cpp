@@ -36,6 +36,28 @@ TEST_F(BridgeTest, StartUpErrorsLeaveTheControlOff) {
             "Port 8000;Enabled 1;Active 1;AX25 1;VOKUnRegister N0CALL;Active 0;Enabled 0");
 }
 
+TEST_F(BridgeTest, AClientOnATerminalLineIsNamedByItsPlace) {
+  struct Case {
+    bool opens;
+    std::string place;  // what the line calls itself
+    std::string result, line;
+  } cases[] = {
+      {true, "pseudo-terminal /tmp/kam (/dev/pts/3), no TCP listener", "",
+       "listening for the client on pseudo-terminal /tmp/kam (/dev/pts/3), no TCP listener"},
+      {false, "serial line /dev/ttyS0 at 9600 baud 8N1, no flow control: Permission denied",
+       "cannot listen for the client on serial line /dev/ttyS0 at 9600 baud 8N1, no flow control: Permission denied",
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.place);
+    BridgeHarness harness;
+    harness.Socket().place = c.place;
+    harness.Socket().refuseListen = !c.opens;
+    EXPECT_EQ(harness.core.initvars({"N0CALL", false, {}, {}}), c.result);
+    EXPECT_EQ(harness.view.lines, c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line});
+  }
+}
+
 TEST_F(BridgeTest, ShutdownInTheWrittenOrderAndNothingAfterIt) {
   StartHost();
   const std::int32_t id = Outgoing('A', "NOBODY-1");

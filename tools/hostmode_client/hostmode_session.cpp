@@ -1,6 +1,7 @@
 #include "tools/hostmode_client/hostmode_session.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <asio.hpp>
 #include <deque>
@@ -53,10 +54,26 @@ struct HostModeSession::Impl {
 
   bool Idle() const { return !reading && writing.empty() && link != Link::Connecting; }
 
-  void Reset() {
-    ++generation;
+  // The connection's stream: the TCP socket, or the terminal line.
+  template <typename Operation>
+  void OnStream(Operation operation) {
+    if (onLine) {
+      operation(line);
+    } else {
+      operation(socket);
+    }
+  }
+
+  void CloseStreams() {
     std::error_code ignored;
     socket.close(ignored);
+    line.close(ignored);
+  }
+
+  void Reset() {
+    ++generation;
+    CloseStreams();
+    onLine = false;
     link = Link::Idle;
     reading = false;
     outbox.clear();
@@ -72,17 +89,20 @@ struct HostModeSession::Impl {
 
   void StartRead() {
     reading = true;
-    socket.async_read_some(asio::buffer(readBuffer), [this, g = generation](std::error_code ec, std::size_t n) {
+    auto done = [this, g = generation](std::error_code ec, std::size_t n) {
       if (g != generation) return;
       reading = false;
       if (ec) {
-        bool closed = ec == asio::error::eof || ec == asio::error::connection_reset;
+        // A terminal line whose other side closed fails with EIO.
+        const bool hungUp = onLine && ec.value() == EIO && ec.category() == asio::error::get_system_category();
+        bool closed = ec == asio::error::eof || ec == asio::error::connection_reset || hungUp;
         Lost(closed ? "the bridge closed the connection" : Cat("connection lost: ", ec.message()));
         return;
       }
       OnBytes(std::string_view(readBuffer.data(), n));
       if (link == Link::Open && g == generation) StartRead();
-    });
+    };
+    OnStream([&](auto& stream) { stream.async_read_some(asio::buffer(readBuffer), done); });
   }
 
   void OnBytes(std::string_view bytes) {
@@ -131,7 +151,7 @@ struct HostModeSession::Impl {
   void Flush() {
     if (link != Link::Open || !writing.empty() || outbox.empty()) return;
     std::swap(writing, outbox);
-    asio::async_write(socket, asio::buffer(writing), [this, g = generation](std::error_code ec, std::size_t) {
+    auto done = [this, g = generation](std::error_code ec, std::size_t) {
       if (g != generation) return;
       writing.clear();
       if (ec) {
@@ -139,15 +159,15 @@ struct HostModeSession::Impl {
         return;
       }
       Flush();
-    });
+    };
+    OnStream([&](auto& stream) { asio::async_write(stream, asio::buffer(writing), done); });
   }
 
   void Lost(std::string why) {
     if (link != Link::Open) return;
     link = Link::Closed;
     error = std::move(why);
-    std::error_code ignored;
-    socket.close(ignored);
+    CloseStreams();
     outbox.clear();
   }
 
@@ -170,6 +190,8 @@ struct HostModeSession::Impl {
   Options options;
   asio::io_context io;
   tcp::socket socket{io};  // after io: destroyed first
+  asio::serial_port line{io};
+  bool onLine = false;  // the connection is `line`, not `socket`
   std::array<char, kReadChunk> readBuffer{};
   Link link = Link::Idle;
   unsigned generation = 0;  // handlers of an earlier connection find a newer one and return
@@ -227,6 +249,23 @@ bool HostModeSession::Connect(const std::string& host, std::uint16_t port, Milli
   return true;
 }
 
+bool HostModeSession::OpenLine(const std::string& path) {
+  Impl& s = *impl_;
+  s.Reset();
+  std::error_code ec;
+  // Read and write, not as controlling terminal, raw 8-bit bytes.
+  s.line.open(path, ec);
+  if (ec) {
+    s.link = Impl::Link::Closed;
+    s.error = Cat("cannot open ", path, ": ", ec.message());
+    return false;
+  }
+  s.onLine = true;
+  s.link = Impl::Link::Open;
+  s.StartRead();
+  return true;
+}
+
 bool HostModeSession::EnterHostMode(Millis stepTimeout) {
   Impl& s = *impl_;
   if (s.link != Impl::Link::Open) {
@@ -265,8 +304,7 @@ void HostModeSession::Close() {
   s.reading = false;
   s.outbox.clear();
   s.writing.clear();
-  std::error_code ignored;
-  s.socket.close(ignored);
+  s.CloseStreams();
 }
 
 bool HostModeSession::IsOpen() const { return impl_->link == Impl::Link::Open; }

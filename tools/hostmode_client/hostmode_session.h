@@ -82,6 +82,11 @@ class HostModeSession {
   // Opens the TCP connection (host name or address).
   bool Connect(const std::string& host, std::uint16_t port, Millis timeout = kDefaultTimeout);
 
+  // Opens a terminal line instead (a pseudo-terminal's slave or a serial
+  // device), as a serial-port program does: read and write, not as the
+  // controlling terminal, raw 8-bit bytes.
+  bool OpenLine(const std::string& path);
+
   // Plays the terminal dialogue: CR, waits for "cmd:", "INTFACE HOST" CR,
   // waits for "cmd:", "RESET" CR, waits for FEND FEND "S00" FEND. Each wait
   // may take `stepTimeout`. Blocks that follow the reset answer are kept.
