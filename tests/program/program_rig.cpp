@@ -22,6 +22,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+}  // namespace
+
 std::uint16_t FreePort() {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
@@ -36,6 +38,8 @@ std::uint16_t FreePort() {
   close(fd);
   return port;
 }
+
+namespace {
 
 std::size_t Occurrences(const std::string& text, std::string_view part) {
   std::size_t count = 0;
@@ -168,8 +172,10 @@ bool Tidewire::Start(const std::string& dir, const std::string& commandLine, std
   for (int attempt = 0; attempt < 5; ++attempt) {
     listenPort = FreePort();
     const std::string line = commandLine + "," + std::to_string(enginePort) + "," + std::to_string(listenPort);
-    if (!process.Start({BuildProgram("tidewire"), "--listen-address", "127.0.0.1", line}, dir + "/tidewire.log",
-                       error)) {
+    std::vector<std::string> args = {BuildProgram("tidewire")};
+    args.insert(args.end(), options.begin(), options.end());
+    args.insert(args.end(), {"--listen-address", "127.0.0.1", line});
+    if (!process.Start(args, dir + "/tidewire.log", error)) {
       return false;
     }
     if (process.WaitForOutput("listening for the client on", Millis(20000))) return true;
