@@ -5,7 +5,6 @@
 #pragma once
 
 #include <chrono>
-#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -24,11 +23,10 @@ class Dialogue {
   bool Say(std::string_view text) { return client_.Send('D', 1, self_, peer_, text); }
 
   // Until text received after the previous match holds `needle`; the match
-  // moves past it. False on timeout, on a closed connection, or when `stop`
-  // is requested.
-  bool Await(std::string_view needle, Millis timeout, std::stop_token stop = {});
+  // moves past it. False on timeout or on a closed connection.
+  bool Await(std::string_view needle, Millis timeout);
   // Until a frame of `kind` for this link arrives ('C' connected, 'd' ended).
-  bool AwaitLink(char kind, Millis timeout, std::stop_token stop = {});
+  bool AwaitLink(char kind, Millis timeout);
 
   // Text received since the previous match (what a failed wait saw).
   std::string Unmatched() const { return text_.substr(mark_); }
