@@ -56,8 +56,10 @@ std::string BridgeCore::initvars(const StartOptions& options) {
   control_.SetAX25(true);
 
   if (!options.listenAddress.empty()) listenAddress_ = options.listenAddress;
-  const std::string where = Cat(listenAddress_, " port ", config_.listenport);
-  if (!listenclient()) {
+  const bool listening = listenclient();
+  std::string where = Winsock1_->Place();
+  if (where.empty()) where = Cat(listenAddress_, " port ", config_.listenport);
+  if (!listening) {
     Form_Unload();
     return "cannot listen for the client on " + where;
   }

@@ -125,6 +125,7 @@ class BridgeCore {
   void HostDisconnect(int s);
   void HostMyCall(std::string_view text);
   void HostStatus();
+  void HostTries();
   void HostUnknown();
   void AnswerEmpty();
   int streamltrnbr(std::string_view letter);

@@ -83,7 +83,7 @@ CommandLine cmdargs(std::string_view text) {
     fields.resize(5);
   }
 
-  line.mycall = UpperText(fields[0]);
+  line.mycall = UpperText(BareCall(fields[0]));
   auto port = [&](std::size_t index, int& value, const char* what, int high) {
     if (index >= fields.size() || !line.error.empty()) return;
     const std::int64_t number = LeadingNumber(fields[index]).value;

@@ -7,7 +7,7 @@
 namespace tw {
 
 struct CommandLine {
-  std::string mycall;     // upper case; empty: nothing is registered
+  std::string mycall;     // upper case, SSID 0 as the bare call; empty: nothing is registered
   int defport = 1;        // radio port for connects that name none; 1 to 16
   bool acceptany = true;  // incoming links from every radio port, or only defport
   int engineport = 8000;  // TCP port of the packet engine

@@ -59,10 +59,10 @@ ConnectRequest ParseConnect(std::string_view text, int defport) {
     } else if (!inPath && (upper == "V" || upper == "VIA")) {
       inPath = true;
     } else if (!inPath) {
-      request.destination += (request.destination.empty() ? "" : " ") + upper;
+      request.destination += (request.destination.empty() ? "" : " ") + std::string(BareCall(upper));
     } else {
       ForEachPiece(upper, ",", [&](std::string_view call) {
-        request.via += (request.via.empty() ? "" : ",") + std::string(call);
+        request.via += (request.via.empty() ? "" : ",") + std::string(BareCall(call));
       });
     }
   });
@@ -74,7 +74,7 @@ ConnectRequest ParseConnect(std::string_view text, int defport) {
 
 std::string MyCallArgument(std::string_view text) {
   const std::string word = FirstWord(text).first;
-  return word.substr(0, word.find('/'));
+  return std::string(BareCall(std::string_view(word).substr(0, word.find('/'))));
 }
 
 bool IsAcknowledgedSetting(std::string_view word) {

@@ -22,15 +22,17 @@ bool IsAbbreviation(std::string_view word, std::string_view command);
 // (any case) and the digipeaters separated by blanks or commas, then "#"
 // and the radio port.
 struct ConnectRequest {
-  std::string destination;  // upper case
-  std::string via;          // upper case, separated by commas, no empty entries
+  // Calls upper case, and an SSID of 0 written as the bare call.
+  std::string destination;
+  std::string via;  // separated by commas, no empty entries
   int port = 0;
   std::string refusal;  // why it cannot be asked for (a log line); empty when it can
 };
 ConnectRequest ParseConnect(std::string_view text, int defport);
 
 // The call-sign of a MYCALL command's text: its first word upper-cased, and
-// of the per-port form "N0CALL/N0CALL-1" the first call. Empty when none.
+// of the per-port form "N0CALL/N0CALL-1" the first call; SSID 0 is the bare
+// call ("MY N0BBS-0" is N0BBS). Empty when none.
 std::string MyCallArgument(std::string_view text);
 
 // The controller settings that are acknowledged and otherwise ignored.

@@ -62,6 +62,10 @@ void BridgeCore::hostcmd() {
     sendblock("C00");
     return;
   }
+  if (b.blkkind == "C" && words.first == "TRIES") {
+    HostTries();
+    return;
+  }
   if (b.blkkind == "C" && IsAbbreviation(words.first, "STATUS")) {
     HostStatus();
     return;
@@ -77,6 +81,15 @@ void BridgeCore::HostUnknown() {
   addlog("ERROR Unknown Hostmode Client request>");
   addlog(LogBytes(block_.rawblock));
   if (block_.blkkind == "C") AnswerEmpty();
+}
+
+// The stream's link retries, on its own port and stream. A client that paces
+// itself by the status reply polls it only after this answer. The engine
+// never reports a link's retries, so the count known here is always 0.
+void BridgeCore::HostTries() {
+  const std::string port = block_.blkport.empty() ? "0" : block_.blkport;
+  const std::string stream = block_.blkstream.empty() ? "0" : block_.blkstream;
+  sendblock("C" + port + stream + "TRIES 0");
 }
 
 // An empty reply on the block's own port and stream.

@@ -1,6 +1,7 @@
 #include "bridge/app/app.h"
 
 #include <memory>
+#include <utility>
 
 #include "bridge/app/control_host.h"
 #include "bridge/app/dispatch_control.h"
@@ -29,6 +30,25 @@ class CoreEvents final : public ControlEvents {
   BridgeCore& core_;
 };
 
+// The apartment's loop, except that the bridge's client comes over the
+// terminal line when one is set, in place of the listening socket.
+class ClientLineLoop final : public EventLoop {
+ public:
+  ClientLineLoop(EventLoop& loop, ClientLine line) : loop_(loop), line_(std::move(line)) {}
+  std::unique_ptr<ClientSocket> NewClientSocket() override { return loop_.NewClientSocket(); }
+  std::unique_ptr<ListenSocket> NewListenSocket() override {
+    if (line_.kind == ClientLine::Kind::Tcp) return loop_.NewListenSocket();
+    return loop_.NewLineClient(line_);
+  }
+  std::unique_ptr<ListenSocket> NewLineClient(const ClientLine& line) override { return loop_.NewLineClient(line); }
+  std::unique_ptr<Timer> NewTimer() override { return loop_.NewTimer(); }
+  void Post(std::function<void()> task) override { loop_.Post(std::move(task)); }
+
+ private:
+  EventLoop& loop_;
+  const ClientLine line_;
+};
+
 // Runs the loop until nothing but the own check has happened for
 // App::kShutdownQuiet: what the shutdown wrote has left, and the
 // connections have finished closing. The check ticks so that quiet is seen
@@ -54,11 +74,11 @@ void RunUntilQuiet(EventLoop& loop) {
 
 }  // namespace
 
-std::string App::Run(const StartOptions& options) {
+std::string App::Run(const StartOptions& options, const ClientLine& line) {
   const HRESULT entered = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   if (FAILED(entered)) return "cannot enter the COM apartment: " + HresultText(entered);
   apartment_ = TwCurrentApartment();
-  std::string error = RunInApartment(options);
+  std::string error = RunInApartment(options, line);
   apartment_ = 0;
   CoUninitialize();
   return error;
@@ -71,9 +91,10 @@ void App::RequestShutdown() {
   if (const TW_APARTMENT apartment = apartment_; apartment != 0) TwApartmentStop(apartment);
 }
 
-std::string App::RunInApartment(const StartOptions& options) {
+std::string App::RunInApartment(const StartOptions& options, const ClientLine& clientLine) {
   EventLoop* loop = com::CurrentLoop();
   if (loop == nullptr) return "the COM apartment has no loop";
+  ClientLineLoop bridgeLoop(*loop, clientLine);
   com::ComPtr<EventSink> sink = EventSink::Create();
   ControlHost host;
   if (std::string error = host.Create(sink.Get()); !error.empty()) return error;
@@ -85,7 +106,7 @@ std::string App::RunInApartment(const StartOptions& options) {
 
   std::string error;
   {
-    BridgeCore core(*loop, control, view_);
+    BridgeCore core(bridgeLoop, control, view_);
     CoreEvents events(core);
     sink->SetTarget(&events);
     error = core.initvars(options);

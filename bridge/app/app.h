@@ -18,6 +18,7 @@
 #include "bridge/bridge_core.h"
 #include "bridge/bridge_view.h"
 #include "platform/com/twcom.h"
+#include "platform/loop/client_line.h"
 
 namespace tw {
 
@@ -37,8 +38,9 @@ class App {
   // empty text after a run that ended by request, or why the bridge could
   // not start (the control cannot be created, a bad command line, the
   // listen port taken), for the front end to report before exiting with
-  // status 1.
-  std::string Run(const StartOptions& options);
+  // status 1. The client is served on `line` (a pseudo-terminal or serial
+  // line) instead of the listening socket when one is set.
+  std::string Run(const StartOptions& options, const ClientLine& line = {});
 
   // From any thread, at any time (also before Run or after it ended), but
   // not from a signal handler. A second request while the shutdown lets the
@@ -46,7 +48,7 @@ class App {
   void RequestShutdown();
 
  private:
-  std::string RunInApartment(const StartOptions& options);
+  std::string RunInApartment(const StartOptions& options, const ClientLine& clientLine);
 
   BridgeView& view_;
   std::atomic<bool> shutdownRequested_{false};

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
     tw::App app(window);
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     std::thread loop([&] {
-      error = app.Run(parsed.options->start);
+      error = app.Run(parsed.options->start, parsed.options->line);
       window.Finished();
     });
     window.Run([&app] { app.RequestShutdown(); });
@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
     tw::ConsoleView view(stdout);
     tw::App app(view);
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
-    error = app.Run(parsed.options->start);
+    error = app.Run(parsed.options->start, parsed.options->line);
   }
   if (!error.empty()) {
     std::fprintf(stderr, "%s: ERROR %s\n", program, error.c_str());

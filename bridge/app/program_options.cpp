@@ -1,9 +1,63 @@
 #include "bridge/app/program_options.h"
 
+#include <algorithm>
+#include <charconv>
+#include <system_error>
+
 #include "bridge/log_text.h"
 #include "control/link/text.h"
 
 namespace tw {
+
+namespace {
+
+// DEVICE[:BAUD]. A last part of letters and digits after a colon is the
+// rate; other colons belong to the device's name (as in the names under
+// /dev/serial/by-path).
+std::string ParseSerial(std::string_view text, ClientLine& line) {
+  line.kind = ClientLine::Kind::Serial;
+  line.path = std::string(text);
+  const std::size_t colon = text.rfind(':');
+  if (colon != std::string_view::npos) {
+    const std::string_view rate = text.substr(colon + 1);
+    const auto alphanumeric = [](char c) {
+      return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+    };
+    if (std::all_of(rate.begin(), rate.end(), alphanumeric)) {
+      line.path = std::string(text.substr(0, colon));
+      unsigned baud = 0;
+      const auto [end, failure] = std::from_chars(rate.data(), rate.data() + rate.size(), baud);
+      if (failure != std::errc() || end != rate.data() + rate.size() || !IsSerialBaud(baud)) {
+        std::string rates;
+        for (const unsigned known : kSerialBauds) rates += Cat(rates.empty() ? "" : " ", known);
+        return Cat("--serial: bad baud rate ", LogBytes(rate), " (one of ", rates, ")");
+      }
+      line.baud = baud;
+    }
+  }
+  if (line.path.empty()) return "--serial needs a device";
+  return {};
+}
+
+std::string FlowWords() {
+  std::string words;
+#define TW_FLOW_WORD(name, word, text) words += " " word;
+  TW_SERIAL_FLOWS(TW_FLOW_WORD)
+#undef TW_FLOW_WORD
+  return words;
+}
+
+// The options that only make sense together, once all are read.
+std::string CheckLine(const ProgramOptions& options, bool pty, bool serial, bool flow) {
+  if (pty && serial) return "--pty and --serial exclude each other";
+  if (flow && !serial) return "--serial-flow needs --serial";
+  if ((pty || serial) && !options.start.listenAddress.empty()) {
+    return "--listen-address has no use with --pty or --serial (no TCP listener is opened)";
+  }
+  return {};
+}
+
+}  // namespace
 
 ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
   ProgramOptions options;
@@ -25,6 +79,10 @@ ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
     return false;
   };
 
+  bool pty = false;
+  bool serial = false;
+  bool flow = false;
+  std::string text;
   for (; i < args.size(); ++i) {
     const std::string_view arg = args[i];
     std::string error;
@@ -44,10 +102,29 @@ ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
     } else if (value(arg, "--engine-host", &options.start.engineHost, &error) ||
                value(arg, "--listen-address", &options.start.listenAddress, &error)) {
       if (!error.empty()) return {std::nullopt, error};
+    } else if (value(arg, "--pty", &text, &error)) {
+      if (error.empty() && text.empty()) error = "--pty needs a path";
+      if (!error.empty()) return {std::nullopt, error};
+      pty = true;
+      options.line.kind = ClientLine::Kind::Pty;
+      options.line.path = text;
+    } else if (value(arg, "--serial", &text, &error)) {
+      if (error.empty()) error = ParseSerial(text, options.line);
+      if (!error.empty()) return {std::nullopt, error};
+      serial = true;
+    } else if (value(arg, "--serial-flow", &text, &error)) {
+      const std::optional<SerialFlow> chosen = SerialFlowFromWord(text);
+      if (error.empty() && !chosen) {
+        error = Cat("--serial-flow: unknown flow control ", LogBytes(text), " (one of", FlowWords(), ")");
+      }
+      if (!error.empty()) return {std::nullopt, error};
+      flow = true;
+      options.line.flow = *chosen;
     } else {
       return {std::nullopt, "unknown option " + LogBytes(arg)};
     }
   }
+  if (std::string error = CheckLine(options, pty, serial, flow); !error.empty()) return {std::nullopt, error};
   for (; i < args.size(); ++i) {
     if (!options.start.commandLine.empty()) options.start.commandLine += ' ';
     options.start.commandLine += args[i];
@@ -73,6 +150,13 @@ options:
   --engine-host ADDRESS   the packet engine's host (127.0.0.1)
   --listen-address ADDR   listen for the client on this address only (all interfaces)
   --host-mode             start in host mode, for clients that never send RESET
+  --pty PATH              serve the client on a pseudo-terminal instead of TCP: PATH
+                          becomes a link to its slave side, for a serial-port program
+                          to open (the client arrives when it opens it, leaves when
+                          it closes it)
+  --serial DEVICE[:BAUD]  serve the client on a serial line instead of TCP, at BAUD
+                          (9600), 8N1; the client arrives when the device is opened
+  --serial-flow FLOW      the serial line's flow control: none, rtscts, xonxoff (none)
   --help                  this text
   --version               the program's version
 

@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "bridge/bridge_core.h"
+#include "platform/loop/client_line.h"
 
 namespace tw {
 
 struct ProgramOptions {
   StartOptions start;
+  ClientLine line;  // --pty or --serial: the client comes over it, not TCP
   bool console = false;  // no window, even with a display
   bool help = false;
   bool version = false;

@@ -70,6 +70,8 @@ constexpr Parameter kAX25Connect[] = {{"iPort", kLong, false}, {"szFrom", kText,
                                       {"szVIA", kText, false}};
 constexpr Parameter kChannel[] = {{"iChannelId", kLong, false}};
 constexpr Parameter kAX25Send[] = {{"iChannelId", kLong, false}, {"szData", kText, false}};
+constexpr Parameter kAX25Outstanding[] = {{"iChannelId", kLong, false}, {"iFrames", kLong, true},
+                                          {"iBytes", kLong, true}};
 
 void GetPortInfo(Target& t, Value* a, Value& r) {
   PortInfoResult info;
@@ -84,6 +86,14 @@ void GetPortInfo(Target& t, Value* a, Value& r) {
   for (std::size_t i = 0; i < std::size(numbers); ++i) a[2 + i].number = *numbers[i];
   // The byte count goes to the control's own copy only.
   a[11].number = info.iFrames;
+}
+
+void AX25Outstanding(Target& t, Value* a, Value& r) {
+  int frames = Int(a[1]);
+  int bytes = Int(a[2]);
+  r.number = t.api.AX25Outstanding(Int(a[0]), frames, bytes) ? 1 : 0;
+  a[1].number = frames;
+  a[2].number = bytes;
 }
 
 void AX25Info(Target& t, Value* a, Value& r) {
@@ -169,6 +179,9 @@ const std::array kMembers = {
            [](Target&, const Value&) {}, nullptr},
     Member{"TabOrder", 51, kProp, kLong, false, false, {}, [](Target&, Value& r) { r = Number(-1); },
            [](Target&, const Value&) {}, nullptr},
+    // Added after the first release: at the end, so the others keep their
+    // places and ids.
+    TW_METHOD(AX25Outstanding, 61, kBool, kAX25Outstanding, AX25Outstanding(t, a, r)),
 };
 
 #undef TW_PROPERTY

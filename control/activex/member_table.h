@@ -63,7 +63,7 @@ struct Member {
   void (*call)(Target&, Value* args, Value& result);
 };
 
-// The dispatch interface's 36 properties and 18 methods, in the order of the
+// The dispatch interface's 36 properties and 19 methods, in the order of the
 // interface's table.
 std::span<const Member> Members();
 const Member* FindMember(DISPID dispid);

@@ -4,7 +4,7 @@
  * Create it by ProgID through the COM runtime (platform/com/twcom.h) on a
  * thread that entered the apartment, then either call IDispatch::Invoke by
  * DISPID, or call IVOKAPIX's members directly: the interface is dual, its
- * table holding IDispatch's seven entries and then the 86 members below in
+ * table holding IDispatch's seven entries and then the 87 members below in
  * their order. Events come through a connection point
  * (IConnectionPointContainer, IID_IVOKAPIXEvents) as IDispatch::Invoke calls
  * on the host's sink, with the DISPIDs below and arguments right to left.
@@ -87,6 +87,7 @@ static const GUID LIBID_VOKAPIXControl = {0x5440A168, 0xC3AC, 0x11D4, {0xA6, 0x7
 #define DISPID_VOKAPIX_AX25Connect 16
 #define DISPID_VOKAPIX_AX25Disconnect 17
 #define DISPID_VOKAPIX_AX25Send 18
+#define DISPID_VOKAPIX_AX25Outstanding 61
 
 /* Dispatch ids of IVOKAPIXEvents; the parameters, left to right. */
 #define DISPID_VOKAPIXEvents_OnDebug 1          /* BSTR LogStr */
@@ -198,7 +199,9 @@ static const GUID LIBID_VOKAPIXControl = {0x5440A168, 0xC3AC, 0x11D4, {0xA6, 0x7
   METHOD(AX25Send, (LONG iChannelId, BSTR szData, VARIANT_BOOL* Value),                           \
          (iChannelId, szData, Value))                                                             \
   GET(TabStop, VARIANT_BOOL) PUT(TabStop, VARIANT_BOOL)                                           \
-  GET(TabOrder, LONG) PUT(TabOrder, LONG)
+  GET(TabOrder, LONG) PUT(TabOrder, LONG)                                                         \
+  METHOD(AX25Outstanding, (LONG iChannelId, LONG* iFrames, LONG* iBytes, VARIANT_BOOL* Value),    \
+         (iChannelId, iFrames, iBytes, Value))
 
 #ifdef __cplusplus
 

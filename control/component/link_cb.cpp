@@ -12,15 +12,7 @@ bool IsLetterOrDigit(char c) {
 
 }  // namespace
 
-std::string_view UpperCallKey(std::string_view call) {
-  // SSID 0, however many zeros spell it, is the station without an SSID.
-  const std::size_t dash = call.rfind('-');
-  if (dash != std::string_view::npos && dash + 1 < call.size() &&
-      call.find_first_not_of('0', dash + 1) == std::string_view::npos) {
-    call = call.substr(0, dash);
-  }
-  return call;
-}
+std::string_view UpperCallKey(std::string_view call) { return BareCall(call); }
 
 void LinkCB::SetCalls(std::string from, std::string to) {
   fromKey = StationKey(from);

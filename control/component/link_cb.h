@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "control/component/link_meter.h"
+
 namespace tw {
 
 inline constexpr int kLinkCreated = 0;
@@ -36,6 +38,9 @@ struct LinkCB {
   std::uint32_t drainLeft = 0;  // frames the engine said it still holds
   int drainTicksWithoutProgress = 0;
   int drainTicks = 0;
+  // The data the engine still holds for the link, while the engine answers.
+  LinkMeter meter;
+  bool meterSilent = false;  // the engine never answered: nothing is metered
 };
 
 // StationKey (control/link/text.h) of a call that is upper case already, as

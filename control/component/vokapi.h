@@ -174,6 +174,11 @@ class TVOKAPI {
   // False leaves `info` as it was when the table is closed, and reports
   // port 0 and empty texts for an id that names no channel.
   bool AX25Info(int iChannelId, LinkInfoResult& info);
+  // The frames and bytes of a channel's data that the engine still holds,
+  // as last learnt: the engine is asked once a second while any is
+  // outstanding. False, and both left as they were, for an unknown id or a
+  // closed table.
+  bool AX25Outstanding(int iChannelId, int& iFrames, int& iBytes);
 
   // Requests.
   bool Connect(int iPort, const Text& szFrom, const Text& szTo, const Text& szVIA, int bPid);
@@ -278,6 +283,15 @@ class TVOKAPI {
   void StartDrain(LinkCB& link);
   void DrainTick();
   void FinishDrain(int channelId);
+  // The once-a-second question about a link's outstanding frames, shared by
+  // the drain and the meter.
+  void StartFrameTimer();
+  bool AskFrames(LinkCB& link);
+  // Metering the data the engine still holds (vokapi_meter.cpp).
+  void NoteSent(int channelId, std::size_t bytes);
+  static bool Metered(const LinkCB& link);
+  void MeterTick();
+  void CountOut(LinkCB& link, std::uint32_t frames);
 
   // Registration of calls on every engine port.
   void RegisterEverywhere(const Text& call);

@@ -11,19 +11,32 @@
 
 namespace tw {
 
-void TVOKAPI::StartDrain(LinkCB& link) {
-  link.draining = true;
-  link.drainAnswered = false;
-  link.drainTicks = 0;
-  link.drainTicksWithoutProgress = 0;
+void TVOKAPI::StartFrameTimer() {
   if (!drainTimer_) {
     drainTimer_ = loop_.NewTimer();
     drainTimer_->SetHandler([this] { DrainTick(); });
     drainTimer_->SetInterval(kDrainPollMs);
   }
   if (!drainTimer_->Enabled()) drainTimer_->SetEnabled(true);
+}
+
+bool TVOKAPI::AskFrames(LinkCB& link) {
+  // Noted before it goes: the request's log lines may end the record.
+  link.meter.Asked();
+  const int port = link.Port;
+  const Text from = link.From;
+  const Text to = link.To;
+  return link_->AskLinkFrames(port, from, to);
+}
+
+void TVOKAPI::StartDrain(LinkCB& link) {
+  link.draining = true;
+  link.drainAnswered = false;
+  link.drainTicks = 0;
+  link.drainTicksWithoutProgress = 0;
+  StartFrameTimer();
   const int id = link.ChannelId;
-  if (!link_->AskLinkFrames(link.Port, link.From, link.To)) FinishDrain(id);
+  if (!AskFrames(link)) FinishDrain(id);
 }
 
 void TVOKAPI::DrainTick() {
@@ -46,19 +59,22 @@ void TVOKAPI::DrainTick() {
                    silent ? "engine does not report its frames" : "no progress", ", disconnecting");
       });
       FinishDrain(id);
-    } else if (!link_->AskLinkFrames(link->Port, link->From, link->To)) {
+    } else if (!AskFrames(*link)) {
       FinishDrain(id);
     }
   }
+  MeterTick();
   bool any = false;
-  for (const auto& link : links_) any = any || link->draining;
+  for (const auto& link : links_) any = any || link->draining || Metered(*link);
   if (!any && drainTimer_) drainTimer_->SetEnabled(false);
 }
 
 void TVOKAPI::HandleLinkFrames(int port, const Text& from, const Text& to, std::uint32_t count) {
   LogLine(4, [&] { return Cat("{VOK} <OnLinkFrames> Port(", port, ") From(", from, ") To(", to, ") Frames(", count, ")"); });
   LinkCB* link = FindLink(port, from, to);
-  if (link == nullptr || !link->draining) return;
+  if (link == nullptr) return;
+  CountOut(*link, count);
+  if (!link->draining) return;
   if (count == 0) {
     FinishDrain(link->ChannelId);
     return;

@@ -134,9 +134,10 @@ int TVOKAPI::AX25Connect(int iPort, const Text& szFrom, const Text& szTo, const 
     LogLine(3, "{VOK} <AX25Connect> Not an AX.25 address");
     return 0;
   }
-  // Calls go on the air in capitals; the engine reports them so.
-  const Text from = UpperText(szFrom);
-  const Text to = UpperText(szTo);
+  // Calls go on the air in capitals, and SSID 0 as the bare call; the
+  // engine reports them so.
+  const Text from = UpperText(BareCall(szFrom));
+  const Text to = UpperText(BareCall(szTo));
   if (FindLink(iPort, from, to) != nullptr) {
     LogLine(3, "{VOK} <AX25Connect> Link is already established");
     return 0;
@@ -236,6 +237,7 @@ bool TVOKAPI::AX25Send(int iChannelId, const Text& szData) {
   LogLine(3, "{VOK} <AX25Send> Data Sent");
   if (!SendData(port, kPidNoLayer3, from, to, szData)) return false;
   if (LinkCB* again = FindChannel(iChannelId)) again->sentData = true;
+  NoteSent(iChannelId, szData.size());
   return true;
 }
 

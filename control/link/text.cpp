@@ -57,15 +57,16 @@ std::string UpperText(std::string_view text) {
   return out;
 }
 
-std::string StationKey(std::string_view call) {
-  std::string key = UpperText(call);
-  std::size_t dash = key.rfind('-');
-  if (dash != std::string::npos && dash + 1 < key.size() &&
-      key.find_first_not_of('0', dash + 1) == std::string::npos) {
-    key.erase(dash);
+std::string_view BareCall(std::string_view call) {
+  const std::size_t dash = call.rfind('-');
+  if (dash != std::string_view::npos && dash + 1 < call.size() &&
+      call.find_first_not_of('0', dash + 1) == std::string_view::npos) {
+    call = call.substr(0, dash);
   }
-  return key;
+  return call;
 }
+
+std::string StationKey(std::string_view call) { return UpperText(BareCall(call)); }
 
 bool SameStation(std::string_view a, std::string_view b) { return StationKey(a) == StationKey(b); }
 

@@ -25,6 +25,11 @@ std::string PadLeft(std::string_view text, std::size_t n, char c);
 // Upper-cases a to z only; every other byte stays as it is.
 std::string UpperText(std::string_view text);
 
+// A call-sign with an SSID of 0, however many zeros spell it, written as
+// the bare call ("N0CALL-0" is "N0CALL"): an engine compares calls as
+// written, and on the air SSID 0 is no SSID. Letter case is left alone.
+std::string_view BareCall(std::string_view call);
+
 // The form under which a call-sign is compared: upper case, and an SSID of
 // 0 dropped ("n0call-0" is "N0CALL", the form Dire Wolf reports).
 std::string StationKey(std::string_view call);

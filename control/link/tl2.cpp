@@ -204,7 +204,9 @@ void TL2::Send(int port, std::uint8_t pid, char kind, std::string_view callFrom,
                std::string_view callTo, std::string_view data) {
   Trap("Send", [&] {
     std::size_t remaining = data.size();
-    EncodeFrames(port, pid, kind, callFrom, callTo, data, [&](std::string_view frame) {
+    // Every call reaches the engine as the air writes it: the engine
+    // compares the texts, and "N0CALL-0" would never meet "N0CALL".
+    EncodeFrames(port, pid, kind, BareCall(callFrom), BareCall(callTo), data, [&](std::string_view frame) {
       std::size_t carried = frame.size() - kHeaderSize;
       log_.LogLine(4, [&] { return Cat("{L2} Send Frame Header iLen(", remaining, ")"); });
       log_.LogHex(5, frame);

@@ -165,8 +165,9 @@ bool TL2::BuildVia(std::string_view calls, std::string& block) {
   std::string path[kMaxViaCalls];
   std::size_t count = 0;
   while (!rest.empty()) {
-    std::string call = NextWord(rest);
-    if (call.empty()) continue;
+    std::string word = NextWord(rest);
+    if (word.empty()) continue;
+    std::string call(BareCall(word));
     if (count == kMaxViaCalls) {
       log_.LogLine(1, [&] { return Cat("{L2} <BuildVia> Path refused: more than ", kMaxViaCalls, " digipeaters"); });
       return false;

@@ -5,6 +5,7 @@
 #include <asio/post.hpp>
 
 #include "platform/loop/asio_client_socket.h"
+#include "platform/loop/asio_line_client.h"
 #include "platform/loop/asio_listen_socket.h"
 #include "platform/loop/asio_timer.h"
 
@@ -53,6 +54,10 @@ std::unique_ptr<ClientSocket> AsioEventLoop::NewClientSocket() {
 
 std::unique_ptr<ListenSocket> AsioEventLoop::NewListenSocket() {
   return std::make_unique<AsioListenSocket>(impl_->context);
+}
+
+std::unique_ptr<ListenSocket> AsioEventLoop::NewLineClient(const ClientLine& line) {
+  return std::make_unique<AsioLineClient>(impl_->context, line);
 }
 
 std::unique_ptr<Timer> AsioEventLoop::NewTimer() { return std::make_unique<AsioTimer>(impl_->context); }

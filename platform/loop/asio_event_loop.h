@@ -26,6 +26,7 @@ class AsioEventLoop final : public EventLoop {
 
   std::unique_ptr<ClientSocket> NewClientSocket() override;
   std::unique_ptr<ListenSocket> NewListenSocket() override;
+  std::unique_ptr<ListenSocket> NewLineClient(const ClientLine& line) override;
   std::unique_ptr<Timer> NewTimer() override;
   void Post(std::function<void()> task) override;
 

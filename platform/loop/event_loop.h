@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "platform/loop/client_line.h"
 #include "platform/loop/client_socket.h"
 #include "platform/loop/listen_socket.h"
 #include "platform/loop/timer.h"
@@ -17,6 +18,9 @@ class EventLoop {
 
   virtual std::unique_ptr<ClientSocket> NewClientSocket() = 0;
   virtual std::unique_ptr<ListenSocket> NewListenSocket() = 0;
+  // The client on a pseudo-terminal or serial line instead of a TCP
+  // listener, with the listening socket's notifications.
+  virtual std::unique_ptr<ListenSocket> NewLineClient(const ClientLine& line) = 0;
   virtual std::unique_ptr<Timer> NewTimer() = 0;
 
   // Runs `task` on the loop's thread, after the current handler; safe to call

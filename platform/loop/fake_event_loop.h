@@ -26,6 +26,10 @@ class FakeEventLoop : public EventLoop {
     listenSockets.push_back(socket.get());
     return socket;
   }
+  std::unique_ptr<ListenSocket> NewLineClient(const ClientLine& line) override {
+    lines.push_back(line);
+    return NewListenSocket();
+  }
   std::unique_ptr<Timer> NewTimer() override {
     auto timer = std::make_unique<FakeTimer>(&liveTimers);
     timers.push_back(timer.get());
@@ -45,6 +49,7 @@ class FakeEventLoop : public EventLoop {
   // Raw pointers: valid while their owner keeps the object alive.
   std::vector<FakeClientSocket*> clientSockets;
   std::vector<FakeListenSocket*> listenSockets;
+  std::vector<ClientLine> lines;  // asked for by NewLineClient
   std::vector<FakeTimer*> timers;
   int liveTimers = 0;
   std::deque<std::function<void()>> posted;

@@ -41,6 +41,10 @@ class ListenSocket {
   virtual void Close() = 0;                     // stops everything
   virtual bool ClientConnected() const = 0;
   virtual std::uint16_t LocalPort() const = 0;
+  // How the log names where the client is served when that is not a TCP
+  // port (a terminal line), with the reason after a failed Listen; empty for
+  // the TCP socket, which the owner names by its address and port.
+  virtual std::string Place() const { return {}; }
 };
 
 }  // namespace tw

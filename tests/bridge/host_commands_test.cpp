@@ -34,6 +34,18 @@ TEST_F(BridgeTest, HostCommandsAnswerAsAKamDoes) {
       {"C10MY N0NEW-1/N0NEW-2", Block("C00"), "VOKUnRegister N0CALL;VOKRegister N0NEW-1", ""},
       {"C1AMYCALL", Block("C00MYCALL N0CALL"), "", ""},
       {"C1AMYPTCALL N0NEW", Block("C1A"), "", "ERROR Unknown Hostmode Client request>"},
+      // SSID 0 is the bare call, for the engine compares calls as written.
+      {"C10MY N0BBS-0", Block("C00"), "VOKUnRegister N0CALL;VOKRegister N0BBS", ""},
+      {"C10MYCALL n0bbs-00/N0BBS-1", Block("C00"), "VOKUnRegister N0CALL;VOKRegister N0BBS", ""},
+      {"C10MY N0BBS-10", Block("C00"), "VOKUnRegister N0CALL;VOKRegister N0BBS-10", ""},
+      {"C1AC n0xyz-0 v relay-0,wide2-0", Block("C1A"), "AX25Connect 1 N0CALL N0XYZ RELAY,WIDE2", ""},
+      {"C1AC N0XYZ-0 VIA RELAY-1", Block("C1A"), "AX25Connect 1 N0CALL N0XYZ RELAY-1", ""},
+      // TRIES, in any case, on the block's own port and stream.
+      {"C1ATRIES", Block("C1ATRIES 0"), "", ""},
+      {"C1Jtries", Block("C1JTRIES 0"), "", ""},
+      {"C1CTRIES 5", Block("C1CTRIES 0"), "", ""},
+      {"C10Tries", Block("C10TRIES 0"), "", ""},
+      {"C1ATRI", Block("C1A"), "", "ERROR Unknown Hostmode Client request>"},
       // Every command block is answered, on its own port and stream.
       {"C20TOR", Block("C20"), "", "ERROR Unknown Hostmode Client request>"},
       {"C", Block("C00"), "", "ERROR Unknown Hostmode Client request>"},
@@ -53,6 +65,8 @@ TEST_F(BridgeTest, HostCommandsAnswerAsAKamDoes) {
     EXPECT_EQ(h.control.TakeCalls(), c.calls);
     if (!c.log.empty()) {
       EXPECT_TRUE(h.Logged(c.log));
+    } else {
+      EXPECT_FALSE(h.Logged("ERROR Unknown Hostmode Client request>"));
     }
   }
 }

@@ -2,6 +2,7 @@
 // data they carry and how they end.
 #include <gtest/gtest.h>
 
+#include "control/link/text.h"
 #include "tests/engine/engine_harness.h"
 
 namespace tw::loopback::testing {
@@ -110,15 +111,48 @@ TEST_F(Linked, DataForALinkThatDoesNotExistIsDropped) {
   EXPECT_TRUE(h.Received(b).empty());
 }
 
-TEST(EngineLinks, CallsMatchWhateverTheirCaseOrZeroSsidButEachEndKeepsItsSpelling) {
+TEST(EngineLinks, AConnectReachesARegistrationOnlyByTheCalledAddressAsTheAirCarriesIt) {
+  // As Dire Wolf: the registered text against the address on the air (upper
+  // case, SSID 0 bare), letter for letter.
+  struct Case {
+    const char* registered;
+    const char* called;
+    bool answered;
+  } cases[] = {
+      {"N0BBB", "N0BBB", true},     {"N0BBB", "n0bbb", true},      {"N0BBB", "N0BBB-0", true},
+      {"N0BBB-2", "n0bbb-2", true}, {"N0BBB-0", "N0BBB", false},   {"N0BBB-0", "N0BBB-0", false},
+      {"n0bbb", "N0BBB", false},    {"N0BBB-00", "N0BBB", false},  {"N0BBB-2", "N0BBB-02", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Cat(c.registered, " called as ", c.called));
+    EngineHarness h;
+    ClientId a = h.Join();
+    ClientId b = h.Join();
+    h.Register(b, c.registered);
+    EXPECT_EQ(h.Only(b).data, "\1");
+    h.Send(a, 2, 'C', "N0AAA", c.called);
+    if (c.answered) {
+      ExpectNotice(h.Only(a), 'C', 2, c.called, "N0AAA", Cat("*** CONNECTED With Station ", c.called, "\r\0"s));
+      ExpectNotice(h.Only(b), 'C', 2, "N0AAA", c.registered, "*** CONNECTED To Station N0AAA\r\0"s);
+    } else {
+      EXPECT_TRUE(h.Received(a).empty());
+      h.engine.Tick(Millis(3000));
+      ExpectNotice(h.Only(a), 'd', 2, c.called, "N0AAA",
+                   Cat("*** DISCONNECTED RETRYOUT With ", c.called, "\r\0"s));
+      EXPECT_TRUE(h.Received(b).empty());
+    }
+  }
+}
+
+TEST(EngineLinks, LinkedCallsMatchWhateverTheirCaseOrZeroSsidButEachEndKeepsItsSpelling) {
   EngineHarness h;
   ClientId a = h.Join();
   ClientId b = h.Join();
-  h.Register(b, "N0BBB-0");
+  h.Register(b, "N0BBB");
   h.Forget();
   h.Send(a, 2, 'C', "n0aaa", "n0bbb");
   ExpectNotice(h.Only(a), 'C', 2, "n0bbb", "n0aaa", "*** CONNECTED With Station n0bbb\r\0"s);
-  ExpectNotice(h.Only(b), 'C', 2, "n0aaa", "N0BBB-0", "*** CONNECTED To Station n0aaa\r\0"s);
+  ExpectNotice(h.Only(b), 'C', 2, "n0aaa", "N0BBB", "*** CONNECTED To Station n0aaa\r\0"s);
   h.Send(b, 2, 'D', "N0BBB-0", "N0AAA", "hi");
   Frame data = h.Only(a);
   EXPECT_EQ(data.header.callFrom, "n0bbb");

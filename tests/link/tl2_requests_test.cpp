@@ -339,6 +339,42 @@ TEST_F(Tl2Requests, AskLinkFramesNamesOwnCallThenRemoteWithNoData) {
   EXPECT_EQ(socket.TakeWritten(), WireHeader(1, 'Y', 0, "N0CALL", "N0BBB-1", 0));
 }
 
+TEST_F(Tl2Requests, EveryCallReachesTheEngineWithSsidZeroAsTheBareCall) {
+  // The engine compares calls as written: "N0BBS-0" would never meet the
+  // "N0BBS" the air carries.
+  using Request = std::function<void(TL2&)>;
+  struct Case {
+    const char* name;
+    Request request;
+    std::string wire;
+  } cases[] = {
+      {"register", [](TL2& l) { l.VOKRegister("N0BBS-0"); }, WireHeader(0, 'X', 0, "N0BBS", "", 0)},
+      {"unregister", [](TL2& l) { l.VOKUnRegister("n0bbs-00"); }, WireHeader(0, 'x', 0, "n0bbs", "", 0)},
+      {"connect", [](TL2& l) { l.ConnectExt(1, 0, "N0BBS-0", "N0XYZ-0", ""); },
+       WireHeader(0, 'C', 0, "N0BBS", "N0XYZ", 0)},
+      {"connect via", [](TL2& l) { l.ConnectExt(1, 0, "N0BBS-0", "N0XYZ-10", "RELAY-0*,WIDE2-0"); },
+       WireHeader(0, 'v', 0, "N0BBS", "N0XYZ-10", 21) + Block({"RELAY", "WIDE2"})},
+      {"disconnect", [](TL2& l) { l.DisconnectExt(1, "N0BBS-0", "N0XYZ-0"); },
+       WireHeader(0, 'd', 0, "N0BBS", "N0XYZ", 0)},
+      {"data", [](TL2& l) { l.SendData(1, 0xF0, "N0BBS-0", "N0XYZ-0", "hi"); },
+       WireHeader(0, 'D', 0xF0, "N0BBS", "N0XYZ", 2) + "hi"},
+      {"link frames", [](TL2& l) { l.AskLinkFrames(1, "N0BBS-0", "N0XYZ-0"); },
+       WireHeader(0, 'Y', 0, "N0BBS", "N0XYZ", 0)},
+      {"unproto via", [](TL2& l) { l.SendUNPROTO(1, 0xF0, "N0BBS-0", "ID-0", "RELAY-0", "hi"); },
+       WireHeader(0, 'V', 0xF0, "N0BBS", "ID", 13) + Block({"RELAY"}) + "hi"},
+      {"other SSIDs stay", [](TL2& l) { l.SendData(1, 0xF0, "N0BBS-1", "N0XYZ-15", ""); },
+       WireHeader(0, 'D', 0xF0, "N0BBS-1", "N0XYZ-15", 0)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LinkHarness h;
+    h.Connect();
+    h.socket.TakeWritten();
+    c.request(h.link);
+    EXPECT_EQ(h.socket.TakeWritten(), c.wire);
+  }
+}
+
 // ---- the digipeater block ------------------------------------------------------------------
 
 TEST_F(Tl2Requests, BuildViaWritesCountAndTenByteSlots) {

@@ -14,8 +14,9 @@ namespace tw::loopback {
 // the text cannot be an AX.25 address.
 std::optional<std::string> AirCall(std::string_view call);
 
-// The key under which a call-sign is registered and matched: its air form
-// when it has one, else its upper-cased text.
+// The key under which the calls of links are matched, and the address a
+// connect's destination is called by: its air form when it has one, else its
+// upper-cased text. Registrations are kept as written, not by this key.
 std::string CallKey(std::string_view call);
 
 }  // namespace tw::loopback

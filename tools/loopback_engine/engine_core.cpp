@@ -205,14 +205,18 @@ void LoopbackEngine::Handle(ClientId client, Client& state, const Frame& frame) 
 
 void LoopbackEngine::Register(ClientId client, Client& state, const FrameHeader& header) {
   const std::string& call = header.callFrom;
-  std::string key = CallKey(call);
   bool accepted = false;
+  const std::string key = CallKey(call);
   if (!call.empty() && key != kEchoCall) {
-    auto found = registrations_.find(key);
-    if (found != registrations_.end()) {
-      accepted = found->second.client == client;
+    // A station another client holds stays its own in any spelling.
+    auto held = std::find_if(registrations_.begin(), registrations_.end(),
+                             [&](const auto& entry) { return CallKey(entry.first) == key; });
+    if (held != registrations_.end() && held->second.client != client) {
+      accepted = false;
+    } else if (registrations_.contains(call)) {
+      accepted = true;
     } else if (state.calls < config_.maxCallsPerClient) {
-      registrations_.emplace(key, Registration{client, call});
+      registrations_.emplace(call, Registration{client, call});
       ++state.calls;
       accepted = true;
     }
@@ -225,7 +229,7 @@ void LoopbackEngine::Register(ClientId client, Client& state, const FrameHeader&
 
 void LoopbackEngine::Unregister(ClientId client, Client& state, const FrameHeader& header) {
   const std::string& call = header.callFrom;
-  auto found = registrations_.find(CallKey(call));
+  auto found = registrations_.find(call);
   bool gone = true;
   if (found != registrations_.end()) {
     if (found->second.client == client) {
@@ -264,6 +268,9 @@ void LoopbackEngine::ConnectRequest(ClientId client, const FrameHeader& header) 
     Send(client, port, 0, 'C', remote, own, ConnectedWith(remote));
     return;
   }
+  // The called station is found as Dire Wolf finds it: its address as the
+  // air carries it (upper case, SSID 0 bare) against the registered texts,
+  // letter for letter. A client that registered "N0BBS-0" is never called.
   auto registered = possible ? registrations_.find(remoteKey) : registrations_.end();
   if (registered == registrations_.end() ||
       LinksHeldBy(registered->second.client) >= config_.maxLinksPerClient) {

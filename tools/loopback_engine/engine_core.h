@@ -164,7 +164,7 @@ class LoopbackEngine {
   Millis now_{0};
   ClientId nextClient_ = 1;
   std::map<ClientId, Client> clients_;
-  std::map<std::string, Registration> registrations_;  // by call key
+  std::map<std::string, Registration> registrations_;  // by call as written
   LinkTable links_;
   std::vector<PendingConnect> pending_;
   std::vector<std::vector<Heard>> heard_;  // by port, index 0 unused
