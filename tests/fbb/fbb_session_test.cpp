@@ -21,6 +21,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -125,14 +126,12 @@ class FbbSessionTest : public ::testing::Test {
     if (HasFailure()) {
       bbs_.KeepFiles();
       std::cout << "--- tidewire:\n"
-                << tidewire_.process.Output() << "--- BBS console (tail):\n"
+                << tidewire_.Output() << "--- BBS console (tail):\n"
                 << Tail(bbs_.Output(), 3000) << "\n--- BBS log:\n"
-                << bbs_.SessionLog() << "--- terminal glue:\n"
-                << glue_.Output() << "files kept in " << dir_ << " and " << bbs_.Directory() << "\n";
+                << bbs_.SessionLog() << "files kept in " << dir_ << " and " << bbs_.Directory() << "\n";
     }
     bbs_.Stop();
-    glue_.Kill();
-    tidewire_.process.Kill();
+    tidewire_.Kill();
     if (!dir_.empty() && !HasFailure()) std::filesystem::remove_all(dir_);
   }
 
@@ -141,18 +140,19 @@ class FbbSessionTest : public ::testing::Test {
   void RunSession(std::uint16_t bbsEngine, std::uint16_t farEngine) {
     std::string error;
     const auto start = Clock::now();
-    tidewire_.options = {"--host-mode"};
-    ASSERT_TRUE(tidewire_.Start(dir_, std::string(kBbs) + ",1,true", bbsEngine, error)) << error;
-    ASSERT_TRUE(tidewire_.process.WaitForOutput("MyCall: " + std::string(kBbs), e2e::kConnectTimeout))
-        << "tidewire never registered";
-
+    // The BBS never sends RESET: tidewire starts in host mode, its client on
+    // a pseudo-terminal that the BBS's KAM port opens.
     const std::string terminal = dir_ + "/kam";
-    ASSERT_TRUE(glue_.Start({"/usr/bin/socat", "pty,link=" + terminal + ",raw,echo=0",
-                             "tcp:127.0.0.1:" + std::to_string(tidewire_.listenPort)},
-                            dir_ + "/glue.log", error))
+    setenv("TIDEWIRE_COM_REGISTRY", (dir_ + "/com-registry").c_str(), 1);
+    ASSERT_TRUE(tidewire_.Start({program_test::BuildProgram("tidewire"), "--host-mode", "--pty", terminal,
+                                 std::string(kBbs) + ",1,true," + std::to_string(bbsEngine)},
+                                dir_ + "/tidewire.log", error))
         << error;
-    for (int i = 0; i < 100 && !std::filesystem::exists(terminal); ++i) std::this_thread::sleep_for(Millis(50));
-    ASSERT_TRUE(std::filesystem::exists(terminal)) << "no terminal at " << terminal;
+    ASSERT_TRUE(tidewire_.WaitForOutput("listening for the client on pseudo-terminal " + terminal,
+                                        e2e::kConnectTimeout))
+        << tidewire_.Output();
+    ASSERT_TRUE(tidewire_.WaitForOutput("MyCall: " + std::string(kBbs), e2e::kConnectTimeout))
+        << "tidewire never registered";
 
     ASSERT_TRUE(user_.Connect(farEngine, error)) << error;
     ASSERT_TRUE(partner_.Connect(farEngine, error)) << error;
@@ -245,8 +245,7 @@ class FbbSessionTest : public ::testing::Test {
   }
 
   std::string dir_;
-  program_test::Tidewire tidewire_;
-  program_test::ChildProcess glue_;
+  program_test::ChildProcess tidewire_;
   FbbBbs bbs_;
   AgwClient user_{"user"};
   AgwClient partner_{"partner"};
@@ -269,7 +268,9 @@ TEST_F(FbbSessionTest, DirewolfPair) {
   for (const auto* engine : {&pair->A(), &pair->B()}) {
     std::istringstream log(e2e::DirewolfPair::Tail(engine->log, 200000));
     for (std::string line; std::getline(log, line);) {
-      if (line.find(kBbs) != std::string::npos && line.find("onnect") != std::string::npos) {
+      const bool setUp = line.find("SABM") != std::string::npos || line.find("onnected to") != std::string::npos ||
+                         line.find("connect to") != std::string::npos;
+      if (setUp && line.find(kBbs) != std::string::npos) {
         std::cout << engine->call << ": " << line << "\n";
       }
     }

@@ -172,10 +172,8 @@ bool Tidewire::Start(const std::string& dir, const std::string& commandLine, std
   for (int attempt = 0; attempt < 5; ++attempt) {
     listenPort = FreePort();
     const std::string line = commandLine + "," + std::to_string(enginePort) + "," + std::to_string(listenPort);
-    std::vector<std::string> args = {BuildProgram("tidewire")};
-    args.insert(args.end(), options.begin(), options.end());
-    args.insert(args.end(), {"--listen-address", "127.0.0.1", line});
-    if (!process.Start(args, dir + "/tidewire.log", error)) {
+    if (!process.Start({BuildProgram("tidewire"), "--listen-address", "127.0.0.1", line}, dir + "/tidewire.log",
+                       error)) {
       return false;
     }
     if (process.WaitForOutput("listening for the client on", Millis(20000))) return true;

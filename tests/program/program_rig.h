@@ -57,13 +57,12 @@ struct LoopbackEngine {
   std::uint16_t port = 0;
 };
 
-// tidewire on 127.0.0.1 at a free port, started with `options` and the
-// command line's first three fields (`mycall,defport,acceptany`) followed by
+// tidewire on 127.0.0.1 at a free port, started with the command line's
+// first three fields (`mycall,defport,acceptany`) followed by
 // ",<engine port>,<listen port>"; up once it listens.
 struct Tidewire {
   bool Start(const std::string& dir, const std::string& commandLine, std::uint16_t enginePort,
              std::string& error);
-  std::vector<std::string> options;
   ChildProcess process;
   std::uint16_t listenPort = 0;
 };
