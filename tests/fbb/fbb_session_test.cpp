@@ -28,7 +28,6 @@
 #include <optional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/e2e/agw_client.h"
