@@ -41,7 +41,8 @@ class FbbBbs {
   bool WaitUntilReady(program_test::Millis timeout) const;
 
   // The daemon's console output and the BBS's own log (connections,
-  // messages, forwards), for the report and for failure messages.
+  // messages, forwards), for the report and for failure messages. The BBS
+  // writes its log out on the minute: the last minute's lines may be missing.
   std::string Output() const { return process_.Output(); }
   std::string SessionLog() const;
 
