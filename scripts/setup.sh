@@ -9,6 +9,7 @@ packages=(
   libasio-dev libfltk1.3-dev
   direwolf
   socat
+  fbb
   xvfb xdotool
 )
 if [[ "${TW_WITH_FUZZ:-0}" == 1 ]]; then

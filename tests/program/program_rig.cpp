@@ -22,6 +22,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+}  // namespace
+
 std::uint16_t FreePort() {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
@@ -36,6 +38,8 @@ std::uint16_t FreePort() {
   close(fd);
   return port;
 }
+
+namespace {
 
 std::size_t Occurrences(const std::string& text, std::string_view part) {
   std::size_t count = 0;

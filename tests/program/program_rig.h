@@ -67,4 +67,7 @@ struct Tidewire {
   std::uint16_t listenPort = 0;
 };
 
+// A TCP port on 127.0.0.1 that was free a moment ago.
+std::uint16_t FreePort();
+
 }  // namespace tw::program_test
