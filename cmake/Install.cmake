@@ -4,6 +4,10 @@
 # Nothing is registered here: a staging install (DESTDIR) writes no registry.
 include(GNUInstallDirs)
 
+# Everything below is the headless package's (tidewire), but for the window
+# module (tidewire-gui) and the settings file that only a package installs.
+set(CMAKE_INSTALL_DEFAULT_COMPONENT_NAME tidewire)
+
 set(TW_INSTALL_PKGLIBDIR ${CMAKE_INSTALL_LIBDIR}/tidewire)
 set(TW_INSTALL_DATADIR ${CMAKE_INSTALL_DATADIR}/tidewire)
 
@@ -23,6 +27,10 @@ endforeach()
 if(TARGET VOKAPIXControl)
   install(FILES ${CMAKE_LIBRARY_OUTPUT_DIRECTORY}/VOKAPIXControl.comclass DESTINATION ${TW_INSTALL_PKGLIBDIR})
 endif()
+if(TARGET tidewire-window)
+  install(TARGETS tidewire-window LIBRARY DESTINATION ${TW_INSTALL_PKGLIBDIR} COMPONENT gui)
+endif()
+install(PROGRAMS ${PROJECT_SOURCE_DIR}/dist/tidewire-service DESTINATION ${TW_INSTALL_PKGLIBDIR})
 
 # bin/<program> -> ../lib/tidewire/<program>; the program resolves the link
 # to find its libraries and the control's manifest.
@@ -47,7 +55,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/dist/tidewire.env DESTINATION ${TW_INSTALL_D
 install(CODE "
   file(READ \"${PROJECT_SOURCE_DIR}/dist/tidewire.service.in\" unit)
   string(REPLACE \"@TIDEWIRE_BIN@\" \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/tidewire\" unit \"\${unit}\")
-  string(REPLACE \"@TIDEWIRE_ENV_FILE@\" \"-/etc/default/tidewire\" unit \"\${unit}\")
+  string(REPLACE \"@TIDEWIRE_SERVICE@\" \"\${CMAKE_INSTALL_PREFIX}/${TW_INSTALL_PKGLIBDIR}/tidewire-service\" unit \"\${unit}\")
+  string(REPLACE \"@TIDEWIRE_SETTINGS@\" \"/etc/default/tidewire\" unit \"\${unit}\")
   set(target \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/systemd/system/tidewire.service\")
   file(WRITE \"\${target}\" \"\${unit}\")
   message(STATUS \"Installing: \${target}\")")
@@ -57,3 +66,11 @@ install(FILES ${PROJECT_SOURCE_DIR}/platform/com/twcom.h ${PROJECT_SOURCE_DIR}/p
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tidewire/platform/com)
 install(FILES ${PROJECT_SOURCE_DIR}/control/activex/vokapix.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tidewire/control/activex)
+
+# The settings file itself, /etc/default/tidewire, only where asked for by
+# name: the package carries it (a conffile, kept across upgrades), while an
+# install from source must not overwrite a station's settings.
+install(FILES ${PROJECT_SOURCE_DIR}/dist/tidewire.env DESTINATION /etc/default RENAME tidewire
+  COMPONENT settings EXCLUDE_FROM_ALL)
+
+include(cmake/Package.cmake)

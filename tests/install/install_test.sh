@@ -25,7 +25,11 @@ for program in tidewire tw-regsvr loopback-engine engine-probe; do
 done
 
 unit=$root/lib/systemd/system/tidewire.service
-grep -q "^ExecStart=$prefix/bin/tidewire --console " "$unit" || fail "the unit does not start $prefix/bin/tidewire"
+grep -q "^ExecStart=$prefix/lib/tidewire/tidewire-service /etc/default/tidewire $prefix/bin/tidewire --console " "$unit" \
+  || fail "the unit does not start $prefix/bin/tidewire through its check"
+[[ -x "$root/lib/tidewire/tidewire-service" ]] || fail "the service's check is not installed"
+# The station's settings are the package's to install, never a source install's.
+[[ ! -e "$stage/etc/default/tidewire" ]] || fail "the install wrote /etc/default/tidewire"
 grep -q "^EnvironmentFile=-/etc/default/tidewire$" "$unit" || fail "the unit's environment file"
 grep -q "^Restart=on-failure$" "$unit" || fail "the unit does not restart on failure"
 grep -q "^TIDEWIRE_ARGS=" "$root/share/tidewire/tidewire.env" || fail "the settings file"
