@@ -46,7 +46,13 @@ foreach(program IN LISTS tw_installed_programs)
 endforeach()
 
 install(FILES ${PROJECT_SOURCE_DIR}/bridge/ui/strmread.txt DESTINATION ${TW_INSTALL_DATADIR})
-install(FILES ${PROJECT_SOURCE_DIR}/dist/tidewire.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The manual page compressed, as Debian keeps them (man reads it either way).
+install(CODE "
+  set(page \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/tidewire.1.gz\")
+  file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\")
+  execute_process(COMMAND gzip -9 -n -c \"${PROJECT_SOURCE_DIR}/dist/tidewire.1\" OUTPUT_FILE \"\${page}\"
+    COMMAND_ERROR_IS_FATAL ANY)
+  message(STATUS \"Installing: \${page}\")")
 install(FILES ${PROJECT_SOURCE_DIR}/dist/tidewire.env DESTINATION ${TW_INSTALL_DATADIR})
 
 # The service: its command line comes from an environment file, the
@@ -72,5 +78,25 @@ install(FILES ${PROJECT_SOURCE_DIR}/control/activex/vokapix.h
 # install from source must not overwrite a station's settings.
 install(FILES ${PROJECT_SOURCE_DIR}/dist/tidewire.env DESTINATION /etc/default RENAME tidewire
   COMPONENT settings EXCLUDE_FROM_ALL)
+
+# Each package's copyright and changelog, in its own doc directory; again
+# for the packages only.
+foreach(package_component IN ITEMS tidewire gui)
+  set(package tidewire)
+  if(package_component STREQUAL gui)
+    set(package tidewire-gui)
+  endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/dist/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${package}
+    COMPONENT ${package_component}-doc EXCLUDE_FROM_ALL)
+  install(CODE "
+    file(READ \"${PROJECT_SOURCE_DIR}/dist/changelog.Debian.in\" text)
+    string(REPLACE \"@PACKAGE@\" \"${package}\" text \"\${text}\")
+    string(REPLACE \"@VERSION@\" \"${PROJECT_VERSION}-1\" text \"\${text}\")
+    set(dir \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_DATADIR}/doc/${package}\")
+    file(MAKE_DIRECTORY \"\${dir}\")
+    file(WRITE \"\${dir}/changelog.Debian\" \"\${text}\")
+    execute_process(COMMAND gzip -9 -n -f \"\${dir}/changelog.Debian\" COMMAND_ERROR_IS_FATAL ANY)"
+    COMPONENT ${package_component}-doc EXCLUDE_FROM_ALL)
+endforeach()
 
 include(cmake/Package.cmake)

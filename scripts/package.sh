@@ -48,5 +48,5 @@ for deb in "$out"/*.deb; do
 done
 if command -v lintian >/dev/null && [[ "${TW_LINTIAN:-1}" == 1 ]]; then
   echo "package.sh: lintian"
-  lintian --no-tag-display-limit "$out"/*.deb || true
+  lintian --tag-display-limit 0 "$out"/*.deb || true
 fi

@@ -58,7 +58,11 @@ for f in tidewire loopback-engine engine-probe tw-hostmode-client tw-regsvr; do
 done
 file_cases+=(
   "headless|./etc/default/tidewire|yes"
-  "headless|./usr/share/man/man1/tidewire.1|yes"
+  "headless|./usr/share/man/man1/tidewire.1.gz|yes"
+  "headless|./usr/share/doc/tidewire/copyright|yes"
+  "headless|./usr/share/doc/tidewire/changelog.Debian.gz|yes"
+  "gui|./usr/share/doc/tidewire-gui/copyright|yes"
+  "gui|./usr/share/doc/tidewire-gui/changelog.Debian.gz|yes"
   "headless|./usr/lib/systemd/system/tidewire.service|yes"
   "headless|./usr/share/tidewire/strmread.txt|yes"
   "headless|./usr/lib/tidewire/libtidewire-window.so|no"
