@@ -127,6 +127,30 @@ grep -q "^VOKPE version 2005.127" "$work/tidewire.out" && grep -q "^MyCall: G4XY
   fail "the installed program did not come up with the engine: $(cat "$work/tidewire.out")"
 [[ -z "$(find "$data" -type f)" ]] || fail "running the installed program registered something"
 
+# The headless package alone, where a display is named: the program runs as
+# with --console and says why there is no window. module state | its note
+kill "$tidewire_pid" 2>/dev/null || true
+module=$root/usr/lib/tidewire/libtidewire-window.so
+mv "$module" "$work/module.so"
+module_cases=(
+  "absent|no window: $module is not installed, so the log goes to standard output"
+  "not a library|no window: $module: file too short, so the log goes to standard output"
+)
+for entry in "${module_cases[@]}"; do
+  IFS='|' read -r state want <<<"$entry"
+  rm -f "$module"
+  [[ "$state" == absent ]] || : >"$module"
+  DISPLAY=:0 XDG_DATA_HOME=$data timeout 10 "$root/usr/bin/tidewire" G4XYZ,1,true,"$port",70000 \
+    >"$work/nowindow.out" 2>"$work/nowindow.err" || true
+  grep -qxF "$root/usr/bin/tidewire: $want" "$work/nowindow.err" ||
+    fail "module $state: wanted '$want', got: $(cat "$work/nowindow.err")"
+  # It went on as the console does (its log on standard output) up to the
+  # command line's bad listen port.
+  grep -q "using the one beside the program" "$work/nowindow.out" || fail "module $state: no console log"
+done
+rm -f "$module"
+mv "$work/module.so" "$module"
+
 # The unit starts the installed check, which refuses the settings as shipped.
 unit=$root/usr/lib/systemd/system/tidewire.service
 grep -q "^ExecStart=/usr/lib/tidewire/tidewire-service /etc/default/tidewire /usr/bin/tidewire --console " "$unit" ||
