@@ -25,31 +25,8 @@ if [[ $# -lt 1 ]]; then
   exit 1
 fi
 
-# The engine's host and port, read as tidewire reads its command line:
-# options first, then the bridge's words (joined by blanks), whose fourth
-# comma-separated field is the engine port.
-engine_host=127.0.0.1
-words=()
-args=("$@")
-for ((i = 0; i < ${#args[@]}; i++)); do
-  arg=${args[i]}
-  case "$arg" in
-    --) words=("${args[@]:i+1}"); break ;;
-    --engine-host) engine_host=${args[i+1]:-}; i=$((i + 1)) ;;
-    --engine-host=*) engine_host=${arg#--engine-host=} ;;
-    --listen-address) i=$((i + 1)) ;;
-    -?*) ;;
-    *) words=("${args[@]:i}"); break ;;
-  esac
-done
-IFS=, read -r _ _ _ engine_port _ <<<"${words[*]:-}"
-engine_port=${engine_port//[[:space:]]/}
-engine_port=${engine_port:-8000}
-if ! [[ "$engine_port" =~ ^[0-9]{1,5}$ ]] || ((10#$engine_port < 1 || 10#$engine_port > 65535)); then
-  echo "run.sh: the engine port '$engine_port' is not a port number (1 to 65535)" >&2
-  exit 1
-fi
-engine_port=$((10#$engine_port))
+source scripts/lib/engine_address.sh
+engine_address "$@" || exit 1
 
 echo "run.sh: checking the packages that running needs"
 scripts/setup.sh run
