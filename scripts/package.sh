@@ -2,7 +2,7 @@
 # Makes the Debian packages: tidewire (headless: the program, the control and
 # its runtime, the tools, the manual page, the unit and /etc/default/tidewire)
 # and tidewire-gui (the window module).
-#   bash scripts/package.sh                  # a Release build for /usr in build-deb/, then the packages
+#   bash scripts/package.sh                  # a build for /usr in build-deb/, then the packages
 #   bash scripts/package.sh --from BUILD_DIR [--out DIR]
 #                                            # the packages of a tree already built (the package test)
 # The packages land in build-deb/packages/ (or DIR); lintian checks them when
@@ -27,8 +27,11 @@ if [[ -z "$from" ]]; then
   if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
   fi
-  echo "package.sh: configuring $from (Release, for /usr, without tests and benchmarks)"
-  cmake -S . -B "$from" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+  # Optimised with debugging information, as Debian builds (CPack strips
+  # the files it packs); the compiler's flags are the development builds',
+  # so ccache has most of it already.
+  echo "package.sh: configuring $from (for /usr, without tests and benchmarks)"
+  cmake -S . -B "$from" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTW_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr \
     -DCMAKE_INSTALL_LIBDIR=lib -DTW_TESTS=OFF -DTW_BENCH=OFF -DTW_WINDOW=ON "${launcher[@]}" >/dev/null
   echo "package.sh: building"
   cmake --build "$from" -j "$(nproc)"
