@@ -16,7 +16,7 @@ while (($#)); do
   case "$1" in
     --from) from=${2:?--from needs a build directory}; shift 2 ;;
     --out) out=${2:?--out needs a directory}; shift 2 ;;
-    -h | --help) sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h | --help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "package.sh: unknown argument '$1' (see --help)" >&2; exit 1 ;;
   esac
 done
