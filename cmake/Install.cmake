@@ -46,13 +46,17 @@ foreach(program IN LISTS tw_installed_programs)
 endforeach()
 
 install(FILES ${PROJECT_SOURCE_DIR}/bridge/ui/strmread.txt DESTINATION ${TW_INSTALL_DATADIR})
-# The manual page compressed, as Debian keeps them (man reads it either way).
-install(CODE "
-  set(page \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/tidewire.1.gz\")
-  file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\")
-  execute_process(COMMAND gzip -9 -n -c \"${PROJECT_SOURCE_DIR}/dist/tidewire.1\" OUTPUT_FILE \"\${page}\"
-    COMMAND_ERROR_IS_FATAL ANY)
-  message(STATUS \"Installing: \${page}\")")
+# The manual pages compressed, as Debian keeps them (man reads them either way).
+foreach(program IN LISTS tw_installed_programs)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/dist/${program}.1)
+    install(CODE "
+      set(page \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1/${program}.1.gz\")
+      file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_MANDIR}/man1\")
+      execute_process(COMMAND gzip -9 -n -c \"${PROJECT_SOURCE_DIR}/dist/${program}.1\" OUTPUT_FILE \"\${page}\"
+        COMMAND_ERROR_IS_FATAL ANY)
+      message(STATUS \"Installing: \${page}\")")
+  endif()
+endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/dist/tidewire.env DESTINATION ${TW_INSTALL_DATADIR})
 
 # The service: its command line comes from an environment file, the

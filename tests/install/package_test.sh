@@ -54,11 +54,10 @@ for f in tidewire libtwcom.so libVOKAPIXControl.so VOKAPIXControl.comclass loopb
   file_cases+=("headless|./usr/lib/tidewire/$f|yes")
 done
 for f in tidewire loopback-engine engine-probe tw-hostmode-client tw-regsvr; do
-  file_cases+=("headless|./usr/bin/$f|yes")
+  file_cases+=("headless|./usr/bin/$f|yes" "headless|./usr/share/man/man1/$f.1.gz|yes")
 done
 file_cases+=(
   "headless|./etc/default/tidewire|yes"
-  "headless|./usr/share/man/man1/tidewire.1.gz|yes"
   "headless|./usr/share/doc/tidewire/copyright|yes"
   "headless|./usr/share/doc/tidewire/changelog.Debian.gz|yes"
   "gui|./usr/share/doc/tidewire-gui/copyright|yes"
