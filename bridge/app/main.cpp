@@ -1,6 +1,9 @@
-// tidewire: the host-mode bridge, in a window when a display is there and
-// --console is not given, headless otherwise.
+// tidewire: the host-mode bridge, in a window when a display is there, the
+// window module is installed beside the program and --console is not given;
+// headless otherwise.
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -8,8 +11,8 @@
 #include "bridge/app/app.h"
 #include "bridge/app/program_options.h"
 #include "bridge/app/signal_watcher.h"
+#include "bridge/app/window_loader.h"
 #include "bridge/ui/console_view.h"
-#include "bridge/ui/window/window_front_end.h"
 
 #ifndef TIDEWIRE_VERSION
 #define TIDEWIRE_VERSION "unknown"
@@ -37,17 +40,26 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  std::unique_ptr<tw::WindowView> window;
+#ifdef TIDEWIRE_WINDOW
+  const char* display = std::getenv("DISPLAY");
+  if (!parsed.options->console && display != nullptr && *display != '\0') {
+    tw::LoadedWindow loaded = tw::LoadWindow(tw::ProgramDirectory(), {"", TIDEWIRE_DATA_DIR});
+    if (!loaded.note.empty()) std::fprintf(stderr, "%s: %s\n", program, loaded.note.c_str());
+    window = std::move(loaded.view);
+  }
+#endif
+
   std::string error;
-  if (!parsed.options->console && tw::window::DisplayAvailable()) {
+  if (window) {
     // The window keeps the main thread; the bridge runs on a second one.
-    tw::window::WindowFrontEnd window({"", TIDEWIRE_DATA_DIR});
-    tw::App app(window);
+    tw::App app(*window);
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     std::thread loop([&] {
       error = app.Run(parsed.options->start, parsed.options->line);
-      window.Finished();
+      window->Finished();
     });
-    window.Run([&app] { app.RequestShutdown(); });
+    window->Run([&app] { app.RequestShutdown(); });
     loop.join();
   } else {
     tw::ConsoleView view(stdout);

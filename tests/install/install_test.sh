@@ -17,7 +17,7 @@ root=$stage$prefix
 for f in lib/tidewire/tidewire lib/tidewire/libtwcom.so lib/tidewire/libVOKAPIXControl.so \
          lib/tidewire/VOKAPIXControl.comclass lib/tidewire/tw-regsvr lib/tidewire/loopback-engine \
          lib/tidewire/engine-probe share/tidewire/strmread.txt share/tidewire/tidewire.env \
-         share/man/man1/tidewire.1 lib/systemd/system/tidewire.service include/tidewire/control/activex/vokapix.h; do
+         share/man/man1/tidewire.1.gz lib/systemd/system/tidewire.service include/tidewire/control/activex/vokapix.h; do
   [[ -e "$root/$f" ]] || fail "missing $f"
 done
 for program in tidewire tw-regsvr loopback-engine engine-probe; do
@@ -25,11 +25,15 @@ for program in tidewire tw-regsvr loopback-engine engine-probe; do
 done
 
 unit=$root/lib/systemd/system/tidewire.service
-grep -q "^ExecStart=$prefix/bin/tidewire --console " "$unit" || fail "the unit does not start $prefix/bin/tidewire"
+grep -q "^ExecStart=$prefix/lib/tidewire/tidewire-service /etc/default/tidewire $prefix/bin/tidewire --console " "$unit" \
+  || fail "the unit does not start $prefix/bin/tidewire through its check"
+[[ -x "$root/lib/tidewire/tidewire-service" ]] || fail "the service's check is not installed"
+# The station's settings are the package's to install, never a source install's.
+[[ ! -e "$stage/etc/default/tidewire" ]] || fail "the install wrote /etc/default/tidewire"
 grep -q "^EnvironmentFile=-/etc/default/tidewire$" "$unit" || fail "the unit's environment file"
 grep -q "^Restart=on-failure$" "$unit" || fail "the unit does not restart on failure"
 grep -q "^TIDEWIRE_ARGS=" "$root/share/tidewire/tidewire.env" || fail "the settings file"
-grep -q "strmread.txt" "$root/share/man/man1/tidewire.1" || fail "the manual page"
+zgrep -q "strmread.txt" "$root/share/man/man1/tidewire.1.gz" || fail "the manual page"
 
 # A staging install writes no registry.
 [[ -z "$(find "$data" -type f)" ]] || fail "the install wrote into the registry's directory"

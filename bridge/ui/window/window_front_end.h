@@ -14,11 +14,11 @@
 #include <string>
 #include <vector>
 
-#include "bridge/bridge_view.h"
+#include "bridge/ui/window_view.h"
 
 namespace tw::window {
 
-class WindowFrontEnd final : public BridgeView {
+class WindowFrontEnd final : public WindowView {
  public:
   // `helpDirectories`: where "strmread.txt" is looked for, in order.
   explicit WindowFrontEnd(std::vector<std::string> helpDirectories);
@@ -32,12 +32,8 @@ class WindowFrontEnd final : public BridgeView {
   void ShowDefaultPort(const std::string& text) override;
   void ShowAccept(const std::string& text) override;
 
-  // On the main thread: shows the window and runs it until it is closed by
-  // the user (`close` is called then) or Finished was called.
-  void Run(std::function<void()> close);
-
-  // From any thread: the bridge has ended; the windows go.
-  void Finished();
+  void Run(std::function<void()> close) override;
+  void Finished() override;
 
  private:
   struct Impl;
