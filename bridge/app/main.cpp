@@ -41,7 +41,7 @@ int main(int argc, char** argv) {
   if (!parsed.options->console && tw::window::DisplayAvailable()) {
     // The window keeps the main thread; the bridge runs on a second one.
     tw::window::WindowFrontEnd window({"", TIDEWIRE_DATA_DIR});
-    tw::App app(window);
+    tw::App app(window, parsed.options->statusPage, TIDEWIRE_VERSION);
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     std::thread loop([&] {
       error = app.Run(parsed.options->start);
@@ -51,7 +51,7 @@ int main(int argc, char** argv) {
     loop.join();
   } else {
     tw::ConsoleView view(stdout);
-    tw::App app(view);
+    tw::App app(view, parsed.options->statusPage, TIDEWIRE_VERSION);
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     error = app.Run(parsed.options->start);
   }

@@ -5,6 +5,22 @@
 
 namespace tw {
 
+namespace {
+
+bool PortNumber(std::string_view text, std::uint16_t* port) {
+  if (text.empty() || text.size() > 5) return false;
+  unsigned value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value > 65535) return false;
+  *port = static_cast<std::uint16_t>(value);
+  return true;
+}
+
+}  // namespace
+
 ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
   ProgramOptions options;
   std::size_t i = 0;
@@ -42,8 +58,14 @@ ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
     } else if (arg == "--version") {
       options.version = true;
     } else if (value(arg, "--engine-host", &options.start.engineHost, &error) ||
-               value(arg, "--listen-address", &options.start.listenAddress, &error)) {
+               value(arg, "--listen-address", &options.start.listenAddress, &error) ||
+               value(arg, "--status-address", &options.statusPage.address, &error)) {
       if (!error.empty()) return {std::nullopt, error};
+    } else if (std::string port; value(arg, "--status-port", &port, &error)) {
+      if (!error.empty()) return {std::nullopt, error};
+      if (!PortNumber(port, &options.statusPage.port)) {
+        return {std::nullopt, "--status-port needs a port number, 0 to 65535 (0: no status page), not " + LogBytes(port)};
+      }
     } else {
       return {std::nullopt, "unknown option " + LogBytes(arg)};
     }
@@ -73,6 +95,8 @@ options:
   --engine-host ADDRESS   the packet engine's host (127.0.0.1)
   --listen-address ADDR   listen for the client on this address only (all interfaces)
   --host-mode             start in host mode, for clients that never send RESET
+  --status-address ADDR   serve the status page on this address (127.0.0.1)
+  --status-port PORT      serve the status page on this port, 0 for none (8201)
   --help                  this text
   --version               the program's version
 

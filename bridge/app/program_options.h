@@ -8,11 +8,13 @@
 #include <vector>
 
 #include "bridge/bridge_core.h"
+#include "bridge/status/status_server.h"
 
 namespace tw {
 
 struct ProgramOptions {
   StartOptions start;
+  StatusPageOptions statusPage;
   bool console = false;  // no window, even with a display
   bool help = false;
   bool version = false;

@@ -41,6 +41,9 @@ class ListenSocket {
   virtual void Close() = 0;                     // stops everything
   virtual bool ClientConnected() const = 0;
   virtual std::uint16_t LocalPort() const = 0;
+  // The connected client's address and port ("127.0.0.1:40312"); empty
+  // while none is connected.
+  virtual std::string ClientAddress() const = 0;
 };
 
 }  // namespace tw

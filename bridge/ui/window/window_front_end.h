@@ -31,6 +31,7 @@ class WindowFrontEnd final : public BridgeView {
   void ShowMyCall(const std::string& callSign) override;
   void ShowDefaultPort(const std::string& text) override;
   void ShowAccept(const std::string& text) override;
+  void ShowStatus(const std::shared_ptr<const StatusSnapshot>& snapshot) override;
 
   // On the main thread: shows the window and runs it until it is closed by
   // the user (`close` is called then) or Finished was called.
