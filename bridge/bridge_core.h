@@ -104,12 +104,11 @@ class BridgeCore {
   const EngineSupervisor& Supervisor() const { return supervisor_; }
 
   // The engine as the bridge last saw it: where it is asked for, whether it
-  // answered, and what it said of itself then.
+  // answered, and the version it gave then.
   struct EngineState {
     std::string host = "127.0.0.1";
     bool up = false;
     std::string version;
-    int radioPorts = 0;
   };
   const EngineState& Engine() const { return engine_; }
   // Where the client is listened for, and where the one connected comes

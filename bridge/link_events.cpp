@@ -102,7 +102,6 @@ void BridgeCore::OnReady(bool fReady) {
   supervisor_.Ready();
   engine_.up = true;
   engine_.version = control_.VOKVersion();
-  engine_.radioPorts = control_.PortMax();
   addlog("EVENT: PE is ready");
   addlog("VOKPE version " + LogBytes(engine_.version));
   if (!mycall_.empty()) control_.VOKRegister(mycall_);

@@ -22,8 +22,9 @@ StatusSnapshot BuildSnapshot(const BridgeCore& core, BridgeControl& control) {
     }
   }
   const BridgeCore::EngineState& engine = core.Engine();
+  // The engine lists its ports some time after it answered.
   snapshot.engine = {engine.host, core.Config().engineport, engine.up, engine.up ? engine.version : std::string(),
-                     engine.up ? engine.radioPorts : 0};
+                     engine.up ? control.PortMax() : 0};
   snapshot.client = {core.ClientPresent(), core.ClientAddress(), core.hostmode(), core.ListenAddress(),
                      core.Config().listenport};
   return snapshot;

@@ -65,7 +65,8 @@ struct StatusSnapshot {
 using SnapshotPtr = std::shared_ptr<const StatusSnapshot>;
 
 // The bridge's state now, without the log. Asks the control for each busy
-// stream's link (its remote station and radio port).
+// stream's link (its remote station and radio port) and for the engine's
+// number of radio ports.
 StatusSnapshot BuildSnapshot(const BridgeCore& core, BridgeControl& control);
 
 // "disconnected", "connected", "connecting", "disconnecting".

@@ -23,7 +23,9 @@ std::string EngineLine(const EngineStatus& engine) {
   std::string line = Cat("Engine ", LogBytes(engine.host), ":", engine.port, ": ");
   if (!engine.up) return line + "down";
   line += "up, version " + LogBytes(engine.version, 20);
-  line += Cat(", ", engine.radioPorts, engine.radioPorts == 1 ? " radio port" : " radio ports");
+  if (engine.radioPorts > 0) {
+    line += Cat(", ", engine.radioPorts, engine.radioPorts == 1 ? " radio port" : " radio ports");
+  }
   return line;
 }
 
