@@ -7,9 +7,11 @@ packages=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libasio-dev libfltk1.3-dev
+  libcpp-httplib-dev nlohmann-json3-dev
   direwolf
   socat
   xvfb xdotool
+  chromium
 )
 if [[ "${TW_WITH_FUZZ:-0}" == 1 ]]; then
   packages+=(clang libclang-rt-14-dev)
