@@ -40,11 +40,6 @@ constexpr std::string_view kStyle =
     "tr.connected{background:#dfd}tr.connecting,tr.disconnecting{background:#ffd}"
     "pre{background:#f4f4f4;padding:4px;overflow-x:auto}";
 
-// Columns of numbers are set flush right.
-bool Numeric(std::string_view key) {
-  return key == "radio_port" || key == "bytes_sent" || key == "bytes_received" || key == "engine_holds";
-}
-
 }  // namespace
 
 std::string StatusHtml(const StatusSnapshot& snapshot, std::string_view version) {
@@ -63,7 +58,7 @@ std::string StatusHtml(const StatusSnapshot& snapshot, std::string_view version)
     const StreamCells cells = StreamRow(i, snapshot.streams[i]);
     page += Cat("<tr id=\"stream-", cells[0], "\" class=\"", cells[1], "\">");
     for (std::size_t c = 0; c < cells.size(); ++c) {
-      page += Numeric(kStreamColumns[c].key) ? "<td class=\"n\">" : "<td>";
+      page += kStreamColumns[c].numeric ? "<td class=\"n\">" : "<td>";
       page += HtmlText(cells[c]) + "</td>";
     }
     page += "</tr>\n";

@@ -13,22 +13,25 @@
 
 namespace tw {
 
-// The stream table's columns: key (in status.json) and heading.
-#define TW_STREAM_COLUMNS(X)          \
-  X(stream, "Stream")                 \
-  X(state, "State")                   \
-  X(remote, "Remote")                 \
-  X(radio_port, "Radio port")         \
-  X(bytes_sent, "Sent")               \
-  X(bytes_received, "Received")       \
-  X(engine_holds, "Engine holds")
+// The stream table's columns: key (in status.json), heading, and whether it
+// holds a number (set flush right). "Unsent" counts the frames the engine
+// still holds for the link.
+#define TW_STREAM_COLUMNS(X)                 \
+  X(stream, "Stream", false)                 \
+  X(state, "State", false)                   \
+  X(remote, "Remote", false)                 \
+  X(radio_port, "Radio port", true)          \
+  X(bytes_sent, "Sent", true)                \
+  X(bytes_received, "Received", true)        \
+  X(unsent_frames, "Unsent", true)
 
 struct StreamColumn {
   std::string_view key;
   std::string_view heading;
+  bool numeric;
 };
 
-#define TW_COLUMN_ENTRY(key, heading) StreamColumn{#key, heading},
+#define TW_COLUMN_ENTRY(key, heading, numeric) StreamColumn{#key, heading, numeric},
 inline constexpr std::array kStreamColumns = {TW_STREAM_COLUMNS(TW_COLUMN_ENTRY)};
 #undef TW_COLUMN_ENTRY
 

@@ -56,7 +56,7 @@ TEST(StatusJson, HoldsEveryFieldOfTheSnapshot) {
   } cells[] = {
       {0, "stream", "A"},          {0, "state", "connected"},  {0, "remote", "ECHO"},
       {0, "radio_port", 1},        {0, "bytes_sent", 39},      {0, "bytes_received", 40},
-      {0, "engine_holds", 2},      {0, "via", ""},             {1, "stream", "B"},
+      {0, "unsent_frames", 2},      {0, "via", ""},             {1, "stream", "B"},
       {1, "state", "connecting"},  {1, "via", "W1AW,N0DIG"},   {9, "stream", "J"},
       {9, "state", "disconnected"}, {9, "remote", ""},          {9, "bytes_sent", 0},
   };

@@ -34,8 +34,8 @@ inline constexpr Box kAcceptBox = FromTwips(5760, 3000, 495, 285);
 inline constexpr Box kEngineLine = FromTwips(120, 3420, 6855, 285);
 inline constexpr Box kClientLine = FromTwips(120, 3720, 6855, 285);
 inline constexpr Box kStreamTable = FromTwips(120, 4050, 6855, 3045);
-// Stream, state, remote, radio port, sent, received, engine holds: in
-// pixels, together the table's width less its frame.
-inline constexpr std::array<int, 7> kStreamColumnWidths = {42, 84, 94, 58, 52, 58, 65};
+// Stream, state, remote, radio port, sent, received, unsent: in pixels,
+// together the table's width less its frame.
+inline constexpr std::array<int, 7> kStreamColumnWidths = {48, 78, 84, 70, 52, 62, 59};
 
 }  // namespace tw::window

@@ -19,8 +19,6 @@ Fl_Color RowColor(const std::string& state) {
   return fl_rgb_color(0xFF, 0xFF, 0xD0);  // on the way up or down
 }
 
-bool Numeric(std::size_t column) { return column >= 3; }
-
 }  // namespace
 
 StreamTableView::StreamTableView(int x, int y, int w, int h) : Fl_Table(x, y, w, h) {
@@ -49,6 +47,7 @@ void StreamTableView::draw_cell(TableContext context, int row, int col, int x, i
     case CONTEXT_COL_HEADER: {
       fl_push_clip(x, y, w, h);
       fl_draw_box(FL_THIN_UP_BOX, x, y, w, h, col_header_color());
+      fl_font(FL_HELVETICA_BOLD, kFontSize);
       fl_color(FL_BLACK);
       const std::string heading(kStreamColumns.at(c).heading);
       fl_draw(heading.c_str(), x + 3, y, w - 6, h, FL_ALIGN_LEFT, nullptr, 0);
@@ -60,9 +59,11 @@ void StreamTableView::draw_cell(TableContext context, int row, int col, int x, i
       fl_push_clip(x, y, w, h);
       fl_color(RowColor(cells[1]));
       fl_rectf(x, y, w, h);
+      fl_font(FL_HELVETICA, kFontSize);
       fl_color(FL_BLACK);
       // Cells hold escaped printable text: drawn as it is, no symbols.
-      fl_draw(cells.at(c).c_str(), x + 3, y, w - 6, h, Numeric(c) ? FL_ALIGN_RIGHT : FL_ALIGN_LEFT, nullptr, 0);
+      const Fl_Align align = kStreamColumns.at(c).numeric ? FL_ALIGN_RIGHT : FL_ALIGN_LEFT;
+      fl_draw(cells.at(c).c_str(), x + 3, y, w - 6, h, align, nullptr, 0);
       fl_color(FL_LIGHT2);
       fl_rect(x, y, w, h);
       fl_pop_clip();
