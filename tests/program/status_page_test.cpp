@@ -102,5 +102,37 @@ TEST_F(StatusPageTest, ABrowserShowsStreamAConnectedToEcho) {
   if (at != std::string::npos) std::cout << "chromium --dump-dom shows: " << row << "\n";
 }
 
+// Another program on the status port: tidewire says so and serves its client
+// without the page.
+TEST(StatusPagePort, APortInUseIsLoggedAndTheBridgeRunsOn) {
+  const std::string dir = TempDirectory();
+  ASSERT_FALSE(dir.empty());
+  std::string error;
+  LoopbackEngine engine;
+  ASSERT_TRUE(engine.Start(dir, 0, {}, error)) << error;
+  Tidewire first;
+  ASSERT_TRUE(first.Start(dir, "N0CALL,1,true", engine.port, error, true)) << error;
+
+  setenv("TIDEWIRE_COM_REGISTRY", (dir + "/com-registry").c_str(), 1);
+  const std::uint16_t listen = FreePort();
+  ChildProcess second;
+  ASSERT_TRUE(second.Start({BuildProgram("tidewire"), "--console", "--listen-address", "127.0.0.1", "--status-port",
+                            std::to_string(first.statusPort),
+                            "N0CALL-2,1,true," + std::to_string(engine.port) + "," + std::to_string(listen)},
+                           dir + "/second.log", error))
+      << error;
+  const std::string expected = "ERROR no status page: cannot listen on 127.0.0.1 port " +
+                               std::to_string(first.statusPort) + ": Address already in use";
+  EXPECT_TRUE(second.WaitForOutput(expected, kWait)) << second.Output();
+  EXPECT_TRUE(second.WaitForOutput("MyCall: N0CALL-2", kWait)) << second.Output();
+  HostModeSession client;
+  EXPECT_TRUE(client.Open("127.0.0.1", listen, kWait)) << client.Error();
+  EXPECT_FALSE(second.WaitForExit(Millis(0)).has_value()) << "the bridge ended";
+  second.Kill();
+  first.process.Kill();
+  engine.process.Kill();
+  std::filesystem::remove_all(dir);
+}
+
 }  // namespace
 }  // namespace tw::program_test
