@@ -6,6 +6,7 @@
 #include "bridge/app/dispatch_control.h"
 #include "bridge/app/event_sink.h"
 #include "bridge/app/hresult_text.h"
+#include "bridge/log_text.h"
 #include "control/activex/vokapix.h"
 #include "control/link/text.h"
 #include "platform/com/twcom.hpp"
@@ -112,8 +113,8 @@ std::string App::RunInApartment(const StartOptions& options) {
 // A status page that cannot be served is no reason to stop the bridge.
 void App::StartStatusPage(StatusServer& server) {
   if (statusPage_.port == 0) return;
-  const std::string& address = statusPage_.address;
-  const std::string why = server.Start(address, statusPage_.port);
+  const std::string address = LogBytes(statusPage_.address);
+  const std::string why = server.Start(statusPage_.address, statusPage_.port);
   if (!why.empty()) {
     view_.addlog(Cat("ERROR no status page: cannot listen on ", address, " port ", statusPage_.port, ": ", why));
     return;
