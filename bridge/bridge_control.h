@@ -37,6 +37,9 @@ class BridgeControl {
   // `VOKVersion` get (DISPID 47): "major.minor" of the engine, "0.0" before
   // it has answered.
   virtual std::string VOKVersion() = 0;
+  // `PortMax` get (DISPID 35): how many radio ports the engine has, 0 before
+  // it has answered.
+  virtual int PortMax() = 0;
 
   // `VOKRegister` / `VOKUnRegister` (DISPIDs 8, 9): (un)registers a call-sign
   // with the engine; the answer comes later as OnRegister.

@@ -49,7 +49,10 @@ std::string BridgeCore::initvars(const StartOptions& options) {
   view_.ShowDefaultPort(PortText(config_.defport));
   view_.ShowAccept(config_.acceptany ? "ANY" : PortText(config_.defport));
 
-  if (!options.engineHost.empty()) control_.SetAddress(options.engineHost);
+  if (!options.engineHost.empty()) {
+    control_.SetAddress(options.engineHost);
+    engine_.host = options.engineHost;
+  }
   control_.SetPort(config_.engineport);
   control_.SetEnabled(true);
   control_.SetActive(true);

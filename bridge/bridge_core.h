@@ -103,6 +103,19 @@ class BridgeCore {
   bool ShuttingDown() const { return shuttingDown_; }
   const EngineSupervisor& Supervisor() const { return supervisor_; }
 
+  // The engine as the bridge last saw it: where it is asked for, whether it
+  // answered, and the version it gave then.
+  struct EngineState {
+    std::string host = "127.0.0.1";
+    bool up = false;
+    std::string version;
+  };
+  const EngineState& Engine() const { return engine_; }
+  // Where the client is listened for, and where the one connected comes
+  // from (empty while none is).
+  const std::string& ListenAddress() const { return listenAddress_; }
+  std::string ClientAddress() const { return clientPresent_ ? Winsock1_->ClientAddress() : std::string(); }
+
  private:
   // Client connection and framing (bridge_core.cpp).
   bool listenclient();
@@ -150,6 +163,7 @@ class BridgeCore {
   std::unique_ptr<ListenSocket> Winsock1_;
   std::unique_ptr<Timer> listenRetry_;
   EngineSupervisor supervisor_;
+  EngineState engine_;
 
   CommandLine config_;
   std::string mycall_;

@@ -5,9 +5,12 @@
 // the values over itself.
 #pragma once
 
+#include <memory>
 #include <string>
 
 namespace tw {
+
+struct StatusSnapshot;
 
 class BridgeView {
  public:
@@ -24,6 +27,10 @@ class BridgeView {
   // Which radio ports incoming links are accepted from (`anybox`): "ANY", or
   // the default radio port as " 2".
   virtual void ShowAccept(const std::string& text) = 0;
+
+  // The state of streams, engine and client, each time it changed; only
+  // front ends that show it take it. Comes from the loop's thread.
+  virtual void ShowStatus(const std::shared_ptr<const StatusSnapshot>& snapshot) { (void)snapshot; }
 };
 
 }  // namespace tw

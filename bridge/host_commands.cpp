@@ -107,7 +107,10 @@ void BridgeCore::HostData(int s) {
       const std::string data = KAMtoAX25(block_.blkdata);
       if (data.empty()) return;
       const std::int32_t chanid = stream.chanid;
-      if (control_.AX25Send(chanid, data)) return;
+      if (control_.AX25Send(chanid, data)) {
+        stream.bytesSent += data.size();
+        return;
+      }
       // What cannot be sent must not vanish unseen: end the link and say so.
       streams_.Free(s);
       control_.AX25Disconnect(chanid);

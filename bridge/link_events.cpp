@@ -75,6 +75,7 @@ void BridgeCore::OnAX25Disconnect(std::int32_t iChannelId) {
 void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szData) {
   const int s = streams_.Holding(iChannelId);
   if (s == 0) return;
+  streams_[s].bytesReceived += szData.size();
   // Some clients keep only a few hundred bytes of a block: never more than
   // one engine frame's data, and within one AX.25 frame's size.
   const std::string header = std::string("D1") + StreamTable::Letter(s);
@@ -88,6 +89,7 @@ void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szDat
 
 void BridgeCore::OnReady(bool fReady) {
   if (!fReady) {
+    engine_.up = false;
     if (shuttingDown_) return;
     addlog("EVENT: engine lost");
     // The engine dropped every link with the connection; the control ends
@@ -98,8 +100,10 @@ void BridgeCore::OnReady(bool fReady) {
     return;
   }
   supervisor_.Ready();
+  engine_.up = true;
+  engine_.version = control_.VOKVersion();
   addlog("EVENT: PE is ready");
-  addlog("VOKPE version " + LogBytes(control_.VOKVersion()));
+  addlog("VOKPE version " + LogBytes(engine_.version));
   if (!mycall_.empty()) control_.VOKRegister(mycall_);
 }
 

@@ -23,6 +23,10 @@ inline constexpr std::string_view strmletter = " ABCDEFGHIJ";
 struct Stream {
   std::int32_t chanid = 0;  // 0 while no link is assigned
   StreamState strmstate = StreamState::Disconnected;
+  // Data bytes of the stream's link: taken by the control for the far
+  // station, and received from it. Counted by the bridge, for the operator.
+  std::uint64_t bytesSent = 0;
+  std::uint64_t bytesReceived = 0;
 };
 
 class StreamTable {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes docs/tidewire-window.png: Tidewire's window during a session to the
-# loopback engine's echo station, under a virtual X server.
+# Takes docs/tidewire-window.png: Tidewire's window during a session with two
+# links up (streams A and B to the loopback engine's echo station, on radio
+# ports 1 and 2), under a virtual X server.
 #   bash scripts/screenshot.sh [output.png]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -30,23 +31,28 @@ pids+=($!)
 read -r -t 20 display <&3
 export DISPLAY=":$display"
 
-build/bin/loopback-engine --port 0 >"$work/engine.out" 2>&1 &
+build/bin/loopback-engine --port 0 --ports 2 >"$work/engine.out" 2>&1 &
 pids+=($!)
 until grep -q "listening on" "$work/engine.out"; do sleep 0.1; done
 port=$(sed -n 's/.*127.0.0.1:\([0-9]*\).*/\1/p' "$work/engine.out")
 listen=$((port + 1))
 
-(cd "$work" && TIDEWIRE_COM_REGISTRY="$work/registry" "$OLDPWD/build/bin/tidewire" "N0CALL-1,1,true,$port,$listen" \
+(cd "$work" && TIDEWIRE_COM_REGISTRY="$work/registry" "$OLDPWD/build/bin/tidewire" --status-port 0 "N0CALL-1,1,true,$port,$listen" \
   >"$work/tidewire.out" 2>&1) &
 pids+=($!)
 xdotool search --sync --name "^Tidewire streams 2.2$" >/dev/null
 
-# A mail client's side: a session to the echo station, left connected.
+# A mail client's side: two links to the echo station, left connected.
 cat >"$work/session" <<'EOF'
 connect ECHO
 wait 3 for CONNECTED
 Hello, echo station: this is Tidewire.
 wait 2 for Tidewire
+stream B
+connect ECHO port 2
+wait 3 for CONNECTED
+A second link, on radio port 2.
+wait 2 for second
 status
 wait 30
 EOF

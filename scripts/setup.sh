@@ -12,6 +12,8 @@ run_packages=(
   pkg-config
   libasio-dev
   libfltk1.3-dev
+  libcpp-httplib-dev
+  nlohmann-json3-dev
 )
 test_packages=(
   libgtest-dev
@@ -24,6 +26,7 @@ test_packages=(
   xdotool
   dpkg-dev
   file
+  chromium
 )
 fuzz_packages=(
   clang

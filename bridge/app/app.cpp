@@ -7,7 +7,9 @@
 #include "bridge/app/dispatch_control.h"
 #include "bridge/app/event_sink.h"
 #include "bridge/app/hresult_text.h"
+#include "bridge/log_text.h"
 #include "control/activex/vokapix.h"
+#include "control/link/text.h"
 #include "platform/com/twcom.hpp"
 
 namespace tw {
@@ -111,6 +113,9 @@ std::string App::RunInApartment(const StartOptions& options, const ClientLine& c
     sink->SetTarget(&events);
     error = core.initvars(options);
     if (error.empty()) {
+      StatusServer statusServer(board_, version_);
+      StartStatusPage(statusServer);
+      feed_.Attach(*loop, core, control);
       while (!shutdownRequested_) TwLoopRun();
       // A stop asked for while start-up was under way is still pending; it
       // must not cut the shutdown's own run short.
@@ -118,11 +123,25 @@ std::string App::RunInApartment(const StartOptions& options, const ClientLine& c
       view_.addlog("shutting down");
       core.Form_Unload();
       RunUntilQuiet(*loop);
+      feed_.Detach();
     }
     sink->SetTarget(nullptr);
   }
   host.Release();
   return error;
+}
+
+// A status page that cannot be served is no reason to stop the bridge.
+void App::StartStatusPage(StatusServer& server) {
+  if (statusPage_.port == 0) return;
+  const std::string address = LogBytes(statusPage_.address);
+  const std::string why = server.Start(statusPage_.address, statusPage_.port);
+  if (!why.empty()) {
+    view_.addlog(Cat("ERROR no status page: cannot listen on ", address, " port ", statusPage_.port, ": ", why));
+    return;
+  }
+  const bool v6 = address.find(':') != std::string::npos;
+  view_.addlog(Cat("status page on http://", v6 ? "[" + address + "]" : address, ":", server.Port(), "/"));
 }
 
 }  // namespace tw

@@ -17,6 +17,9 @@
 
 #include "bridge/bridge_core.h"
 #include "bridge/bridge_view.h"
+#include "bridge/status/status_board.h"
+#include "bridge/status/status_feed.h"
+#include "bridge/status/status_server.h"
 #include "platform/com/twcom.h"
 #include "platform/loop/client_line.h"
 
@@ -30,7 +33,15 @@ class App {
   static constexpr std::chrono::milliseconds kShutdownQuiet{250};
   static constexpr std::chrono::milliseconds kShutdownGrace{3000};
 
-  explicit App(BridgeView& view) : view_(view) {}
+  // `version` is the program's, for the status page.
+  explicit App(BridgeView& view, StatusPageOptions statusPage = {}, std::string version = {})
+      : frontEnd_(view),
+        statusPage_(std::move(statusPage)),
+        version_(std::move(version)),
+        feed_(view, [this](const SnapshotPtr& snapshot) {
+          board_.Publish(snapshot);
+          frontEnd_.ShowStatus(snapshot);
+        }) {}
   App(const App&) = delete;
   App& operator=(const App&) = delete;
 
@@ -49,8 +60,15 @@ class App {
 
  private:
   std::string RunInApartment(const StartOptions& options, const ClientLine& clientLine);
+  void StartStatusPage(StatusServer& server);
 
-  BridgeView& view_;
+  BridgeView& frontEnd_;
+  StatusPageOptions statusPage_;
+  std::string version_;
+  StatusBoard board_;
+  // Every line and value for the front end passes here, on the loop's thread.
+  StatusFeed feed_;
+  BridgeView& view_ = feed_;
   std::atomic<bool> shutdownRequested_{false};
   std::atomic<TW_APARTMENT> apartment_{0};
 };

@@ -181,6 +181,19 @@ std::string DispatchControl::VOKVersion() {
   return version;
 }
 
+int DispatchControl::PortMax() {
+  Arguments none;
+  Result result;
+  HRESULT hr = Call(*control_.Get(), DISPID_VOKAPIX_PortMax, DISPATCH_PROPERTYGET, none.ForMethod(), &result.value);
+  LONG ports = 0;
+  if (SUCCEEDED(hr) && !ReadLong(result.value, &ports)) hr = DISP_E_TYPEMISMATCH;
+  if (FAILED(hr)) {
+    Report("PortMax", hr);
+    return 0;
+  }
+  return static_cast<int>(ports);
+}
+
 void DispatchControl::VOKRegister(const std::string& callSign) {
   Arguments args;
   args.Text(callSign);

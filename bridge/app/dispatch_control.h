@@ -33,6 +33,7 @@ class DispatchControl final : public BridgeControl {
   void SetActive(bool active) override;
   void SetAX25(bool on) override;
   std::string VOKVersion() override;
+  int PortMax() override;
   void VOKRegister(const std::string& callSign) override;
   void VOKUnRegister(const std::string& callSign) override;
   std::int32_t AX25Connect(int port, const std::string& from, const std::string& to,

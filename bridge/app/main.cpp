@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
   std::string error;
   if (window) {
     // The window keeps the main thread; the bridge runs on a second one.
-    tw::App app(*window);
+    tw::App app(*window, parsed.options->statusPage, TIDEWIRE_VERSION);
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     std::thread loop([&] {
       error = app.Run(parsed.options->start, parsed.options->line);
@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     loop.join();
   } else {
     tw::ConsoleView view(stdout);
-    tw::App app(view);
+    tw::App app(view, parsed.options->statusPage, TIDEWIRE_VERSION);
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     error = app.Run(parsed.options->start, parsed.options->line);
   }

@@ -57,6 +57,18 @@ std::string CheckLine(const ProgramOptions& options, bool pty, bool serial, bool
   return {};
 }
 
+bool PortNumber(std::string_view text, std::uint16_t* port) {
+  if (text.empty() || text.size() > 5) return false;
+  unsigned value = 0;
+  for (const char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<unsigned>(c - '0');
+  }
+  if (value > 65535) return false;
+  *port = static_cast<std::uint16_t>(value);
+  return true;
+}
+
 }  // namespace
 
 ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
@@ -100,7 +112,8 @@ ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
     } else if (arg == "--version") {
       options.version = true;
     } else if (value(arg, "--engine-host", &options.start.engineHost, &error) ||
-               value(arg, "--listen-address", &options.start.listenAddress, &error)) {
+               value(arg, "--listen-address", &options.start.listenAddress, &error) ||
+               value(arg, "--status-address", &options.statusPage.address, &error)) {
       if (!error.empty()) return {std::nullopt, error};
     } else if (value(arg, "--pty", &text, &error)) {
       if (error.empty() && text.empty()) error = "--pty needs a path";
@@ -120,6 +133,11 @@ ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
       if (!error.empty()) return {std::nullopt, error};
       flow = true;
       options.line.flow = *chosen;
+    } else if (std::string port; value(arg, "--status-port", &port, &error)) {
+      if (!error.empty()) return {std::nullopt, error};
+      if (!PortNumber(port, &options.statusPage.port)) {
+        return {std::nullopt, "--status-port needs a port number, 0 to 65535 (0: no status page), not " + LogBytes(port)};
+      }
     } else {
       return {std::nullopt, "unknown option " + LogBytes(arg)};
     }
@@ -157,6 +175,8 @@ options:
   --serial DEVICE[:BAUD]  serve the client on a serial line instead of TCP, at BAUD
                           (9600), 8N1; the client arrives when the device is opened
   --serial-flow FLOW      the serial line's flow control: none, rtscts, xonxoff (none)
+  --status-address ADDR   serve the status page on this address (127.0.0.1)
+  --status-port PORT      serve the status page on this port, 0 for none (8201)
   --help                  this text
   --version               the program's version
 

@@ -9,12 +9,14 @@
 
 #include "bridge/bridge_core.h"
 #include "platform/loop/client_line.h"
+#include "bridge/status/status_server.h"
 
 namespace tw {
 
 struct ProgramOptions {
   StartOptions start;
   ClientLine line;  // --pty or --serial: the client comes over it, not TCP
+  StatusPageOptions statusPage;
   bool console = false;  // no window, even with a display
   bool help = false;
   bool version = false;

@@ -70,6 +70,8 @@ class AsioLineClient final : public ListenSocket {
   bool ClientConnected() const override { return state_ == State::Serving; }
   std::uint16_t LocalPort() const override { return 0; }
   std::string Place() const override;
+  // A line has no address: the client is named by the line it came on.
+  std::string ClientAddress() const override { return ClientConnected() ? line_.path : std::string(); }
 
   void SetWriteLimit(std::size_t bytes) { writeLimit_ = bytes; }
   // How long a failed serial device waits before it is opened again.

@@ -4,6 +4,7 @@
 #include <netinet/tcp.h>
 
 #include <chrono>
+#include <string>
 #include <utility>
 
 #include <asio/post.hpp>
@@ -132,6 +133,10 @@ void AsioListenSocket::Accept() {
   tcp::socket socket = std::move(*pending_);
   pending_.reset();
   if (keepAlive_) KeepAlive(socket);
+  std::error_code unknown;
+  const tcp::endpoint peer = socket.remote_endpoint(unknown);
+  const std::string host = peer.address().is_v6() ? "[" + peer.address().to_string() + "]" : peer.address().to_string();
+  clientAddress_ = unknown ? std::string() : host + ":" + std::to_string(peer.port());
   if (keepListening_) {
     if (acceptor_.is_open()) StartAccept();
   } else {

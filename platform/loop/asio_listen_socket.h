@@ -55,6 +55,7 @@ class AsioListenSocket final : public ListenSocket, private AsioStream::Events {
   void Close() override;
   bool ClientConnected() const override { return client_ != nullptr; }
   std::uint16_t LocalPort() const override { return port_; }
+  std::string ClientAddress() const override { return client_ ? clientAddress_ : std::string(); }
 
   bool Listening() const { return acceptor_.is_open(); }
   // Whether the client's connection has keepalive probes on (for tests).
@@ -84,6 +85,7 @@ class AsioListenSocket final : public ListenSocket, private AsioStream::Events {
   std::optional<asio::ip::tcp::socket> pending_;
   std::shared_ptr<AsioStream> client_;
   std::string localAddress_ = "0.0.0.0";
+  std::string clientAddress_;  // of the client taken last, read when it was
   std::size_t writeLimit_ = AsioStream::kDefaultWriteLimit;
   bool keepAlive_ = false;
   bool keepListening_ = false;

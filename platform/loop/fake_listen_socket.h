@@ -50,6 +50,7 @@ class FakeListenSocket : public ListenSocket {
   bool ClientConnected() const override { return client_; }
   std::uint16_t LocalPort() const override { return port_; }
   std::string Place() const override { return place; }
+  std::string ClientAddress() const override { return client_ ? clientAddress : std::string(); }
 
   // The client's side. A newcomer while a client is served reaches the owner
   // only when it keeps listening, as with the real socket.
@@ -86,6 +87,7 @@ class FakeListenSocket : public ListenSocket {
   bool refuseListen = false;
   std::string localAddress = "0.0.0.0";
   std::string place;  // as a terminal line would name itself
+  std::string clientAddress = "127.0.0.1:40312";  // where each client comes from
   bool keepAlive = false;
   bool keepListening = false;
   int listenCalls = 0;

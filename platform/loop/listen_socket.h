@@ -45,6 +45,9 @@ class ListenSocket {
   // port (a terminal line), with the reason after a failed Listen; empty for
   // the TCP socket, which the owner names by its address and port.
   virtual std::string Place() const { return {}; }
+  // The connected client's address and port ("127.0.0.1:40312"); empty
+  // while none is connected.
+  virtual std::string ClientAddress() const = 0;
 };
 
 }  // namespace tw

@@ -29,6 +29,7 @@ class FakeControl : public BridgeControl {
   void SetActive(bool on) override { calls.push_back(Cat("Active ", on ? 1 : 0)); }
   void SetAX25(bool on) override { calls.push_back(Cat("AX25 ", on ? 1 : 0)); }
   std::string VOKVersion() override { return "1.6"; }
+  int PortMax() override { return portMax; }
   void VOKRegister(const std::string& call) override { calls.push_back("VOKRegister " + call); }
   void VOKUnRegister(const std::string& call) override { calls.push_back("VOKUnRegister " + call); }
   std::int32_t AX25Connect(int port, const std::string& from, const std::string& to,
@@ -76,6 +77,7 @@ class FakeControl : public BridgeControl {
   bool refuseConnect = false;
   bool refuseDisconnect = false;
   bool refuseSend = false;
+  int portMax = 4;
 };
 
 struct RecordingView : BridgeView {

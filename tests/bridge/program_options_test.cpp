@@ -105,5 +105,31 @@ TEST(ProgramOptions, TheClientOnAPseudoTerminalOrSerialLine) {
   }
 }
 
+TEST(ProgramOptions, TheStatusPageIsOnLoopbackUnlessMovedOrSwitchedOff) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;
+    std::string address;
+    std::uint16_t port;
+  } cases[] = {
+      {{"N0CALL"}, "", "127.0.0.1", 8201},
+      {{"--status-port", "0", "N0CALL"}, "", "127.0.0.1", 0},
+      {{"--status-address=0.0.0.0", "--status-port=65535"}, "", "0.0.0.0", 65535},
+      {{"--status-port", "65536"}, "--status-port needs a port number, 0 to 65535 (0: no status page), not 65536", "", 0},
+      {{"--status-port", "-1"}, "--status-port needs a port number, 0 to 65535 (0: no status page), not -1", "", 0},
+      {{"--status-port", ""}, "--status-port needs a port number, 0 to 65535 (0: no status page), not ", "", 0},
+      {{"--status-port=80x"}, "--status-port needs a port number, 0 to 65535 (0: no status page), not 80x", "", 0},
+      {{"--status-port"}, "--status-port needs a value", "", 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    const ParsedProgramOptions parsed = ParseProgramOptions(c.args);
+    ASSERT_EQ(parsed.error, c.error);
+    if (!parsed.options) continue;
+    EXPECT_EQ(parsed.options->statusPage.address, c.address);
+    EXPECT_EQ(parsed.options->statusPage.port, c.port);
+  }
+}
+
 }  // namespace
 }  // namespace tw

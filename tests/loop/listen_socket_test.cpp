@@ -56,15 +56,21 @@ TEST_F(ListenSocketTest, ListensAgainOnTheSamePortAfterTheClientLeaves) {
   ClientEvents first;
   auto client = Client(first, port);
   ASSERT_TRUE(RunUntil([&] { return server->ClientConnected(); }));
+  const std::string firstAddress = server->ClientAddress();
+  EXPECT_EQ(firstAddress.rfind("127.0.0.1:", 0), 0u) << firstAddress;
+  EXPECT_NE(firstAddress, "127.0.0.1:" + std::to_string(port)) << "the client's port, not ours";
   client->Close();
   ASSERT_TRUE(RunUntil([&] { return serverEvents.closes == 1; }));
   EXPECT_FALSE(server->ClientConnected());
+  EXPECT_EQ(server->ClientAddress(), "");
   EXPECT_TRUE(server->Listening());
   EXPECT_EQ(server->LocalPort(), port);
 
   ClientEvents second;
   auto next = Client(second, port);
   ASSERT_TRUE(RunUntil([&] { return server->ClientConnected() && second.connected == 1; }));
+  EXPECT_EQ(server->ClientAddress().rfind("127.0.0.1:", 0), 0u);
+  EXPECT_NE(server->ClientAddress(), firstAddress) << "each client from its own port";
   next->Write("second client");
   server->Write("welcome back");
   ASSERT_TRUE(RunUntil([&] {

@@ -166,17 +166,21 @@ bool LoopbackEngine::Start(const std::string& dir, std::uint16_t wanted, const s
 }
 
 bool Tidewire::Start(const std::string& dir, const std::string& commandLine, std::uint16_t enginePort,
-                     std::string& error) {
+                     std::string& error, bool statusPage) {
   // The control from this build, side by side, whatever a user registered.
   setenv("TIDEWIRE_COM_REGISTRY", (dir + "/com-registry").c_str(), 1);
   for (int attempt = 0; attempt < 5; ++attempt) {
     listenPort = FreePort();
+    statusPort = statusPage ? FreePort() : 0;
     const std::string line = commandLine + "," + std::to_string(enginePort) + "," + std::to_string(listenPort);
-    if (!process.Start({BuildProgram("tidewire"), "--listen-address", "127.0.0.1", line}, dir + "/tidewire.log",
-                       error)) {
+    if (!process.Start({BuildProgram("tidewire"), "--listen-address", "127.0.0.1", "--status-port",
+                        std::to_string(statusPort), line},
+                       dir + "/tidewire.log", error)) {
       return false;
     }
-    if (process.WaitForOutput("listening for the client on", Millis(20000))) return true;
+    const bool up = process.WaitForOutput("listening for the client on", Millis(20000)) &&
+                    (!statusPage || process.WaitForOutput("status page on http://", Millis(5000)));
+    if (up) return true;
     error = "tidewire did not start: " + process.Output();
     process.Kill();  // the free port was taken in between: another try
   }

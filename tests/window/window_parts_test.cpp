@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "bridge/status/status_snapshot.h"
 #include "bridge/ui/window/help_text.h"
 #include "bridge/ui/window/log_box.h"
 #include "bridge/ui/window/ui_queue.h"
@@ -96,6 +97,28 @@ TEST(UiQueue, OneWakeForManyUpdatesAndOldLogLinesGiveWayFirst) {
   EXPECT_LE(bytes, UiQueue::kMaxLogBytes);
   queue.Push({Update::Kind::kPort, " 1"});
   EXPECT_EQ(wakes, 2) << "a new wake once the window took what was there";
+}
+
+TEST(UiQueue, OnlyTheNewestStateWaitsAndKeepsItsPlaceAfterWhatCameBefore) {
+  int wakes = 0;
+  UiQueue queue([&] { ++wakes; });
+  auto state = [](const std::string& call) {
+    auto s = std::make_shared<StatusSnapshot>();
+    s->myCall = call;
+    return std::shared_ptr<const StatusSnapshot>(s);
+  };
+  queue.Push({Update::Kind::kStatus, {}, state("FIRST")});
+  queue.Push({Update::Kind::kLog, "a line"});
+  queue.Push({Update::Kind::kStatus, {}, state("SECOND")});
+  queue.Push({Update::Kind::kMyCall, "N0CALL"});
+  queue.Push({Update::Kind::kStatus, {}, state("THIRD")});
+  EXPECT_EQ(wakes, 1);
+  const std::vector<Update> taken = queue.Take();
+  ASSERT_EQ(taken.size(), 3u);
+  EXPECT_EQ(taken[0].text, "a line");
+  EXPECT_EQ(taken[1].kind, Update::Kind::kMyCall);
+  ASSERT_EQ(taken[2].kind, Update::Kind::kStatus);
+  EXPECT_EQ(taken[2].status->myCall, "THIRD");
 }
 
 TEST(UiQueue, UpdatesFromAnotherThreadArriveInOrder) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The window under a virtual X server: tidewire starts against the loopback
-# engine and shows the engine's version line in its log; Help opens without
+# engine and shows the engine's version line in its log, the engine's and the
+# client's state and the stream table; Help opens without
 # and with "strmread.txt" in the working directory, About opens and closes;
 # closing the main window runs the shutdown (the engine sees the call-sign
 # unregistered) and the program exits with status 0. The window writes what
@@ -67,7 +68,7 @@ kill "$spare"; wait "$spare" 2>/dev/null || true
 
 cd "$work"
 TIDEWIRE_UI_PROBE="$work/probe" TIDEWIRE_COM_REGISTRY="$work/registry" \
-  "$tidewire" "N0CALL,1,true,$port,$listen" >"$work/tidewire.out" 2>&1 &
+  "$tidewire" --status-port 0 "N0CALL,1,true,$port,$listen" >"$work/tidewire.out" 2>&1 &
 tidewire_pid=$!
 pids+=($tidewire_pid)
 
@@ -76,6 +77,11 @@ grep -q "^caption=Tidewire streams 2.2$" probe || fail "caption"
 grep -q "^mycall=N0CALL$" probe || fail "MyCall box"
 grep -q "^port= 1$" probe || fail "default radio port box"
 grep -q "^accept=ANY$" probe || fail "accept box"
+
+# The state below the boxes: the engine up, no client yet, ten free streams.
+await "^engine=Engine 127.0.0.1:$port: up, version "
+grep -q "^client=Client: none, listening on 0.0.0.0 port $listen$" probe || fail "client line"
+[[ $(grep -c "^stream=[A-J]|disconnected|||||$" probe) -eq 10 ]] || fail "stream table"
 
 window=$(xdotool search --sync --name "^Tidewire streams 2.2$" | head -1)
 key() { xdotool key --window "$1" "$2" 2>/dev/null || true; }

@@ -8,6 +8,7 @@
 #include <FL/Fl_Text_Buffer.H>
 #include <FL/Fl_Text_Display.H>
 
+#include "bridge/status/status_text.h"
 #include "bridge/ui/window/layout.h"
 
 namespace tw::window {
@@ -28,6 +29,15 @@ Fl_Output* Display(const Box& box) {
   auto* output = new Fl_Output(box.x, box.y + kMenuHeight, box.w, box.h);
   output->readonly(1);
   output->textsize(12);
+  return output;
+}
+
+// A line of text on the window's background, read only.
+Fl_Output* Line(const Box& box) {
+  Fl_Output* output = Display(box);
+  output->box(FL_FLAT_BOX);
+  output->color(FL_BACKGROUND_COLOR);
+  output->clear_visible_focus();
   return output;
 }
 
@@ -57,6 +67,11 @@ MainWindow::MainWindow(Actions actions) : actions_(std::move(actions)) {
   port_ = Display(kPortBox);
   Label(kAcceptLabel, "Accept:");
   accept_ = Display(kAcceptBox);
+
+  engine_ = Line(kEngineLine);
+  client_ = Line(kClientLine);
+  table_ = new StreamTableView(kStreamTable.x, kStreamTable.y + kMenuHeight, kStreamTable.w, kStreamTable.h);
+  ShowStatus(StatusSnapshot{});
 
   window_->resizable(logView_);
   window_->callback(&MainWindow::Closing, this);
@@ -88,6 +103,18 @@ void MainWindow::AddLog(const std::string& line) {
 void MainWindow::ShowMyCall(const std::string& text) { myCall_->value(text.c_str()); }
 void MainWindow::ShowDefaultPort(const std::string& text) { port_->value(text.c_str()); }
 void MainWindow::ShowAccept(const std::string& text) { accept_->value(text.c_str()); }
+void MainWindow::ShowStatus(const StatusSnapshot& status) {
+  const std::string engine = EngineLine(status.engine);
+  const std::string client = ClientLine(status.client);
+  if (engine != engine_->value()) engine_->value(engine.c_str());
+  if (client != client_->value()) client_->value(client.c_str());
+  StreamTableView::Rows rows;
+  for (std::size_t s = 0; s < rows.size(); ++s) rows[s] = StreamRow(s, status.streams[s]);
+  table_->Show(rows);
+}
+
+std::string MainWindow::EngineText() const { return engine_->value(); }
+std::string MainWindow::ClientText() const { return client_->value(); }
 std::string MainWindow::MyCall() const { return myCall_->value(); }
 std::string MainWindow::DefaultPort() const { return port_->value(); }
 std::string MainWindow::Accept() const { return accept_->value(); }

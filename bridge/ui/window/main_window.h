@@ -1,5 +1,6 @@
 // formMain as an FLTK window: the log box, the three display boxes with
-// their labels, and the Help and About menu items. A pure view: it shows
+// their labels, the bridge's state below them (engine, client, the table of
+// streams), and the Help and About menu items. A pure view: it shows
 // what it is given and reports the user's actions; it holds no bridge state.
 // Everything here runs on the window's (main) thread.
 #pragma once
@@ -8,7 +9,9 @@
 #include <memory>
 #include <string>
 
+#include "bridge/status/status_snapshot.h"
 #include "bridge/ui/window/log_box.h"
+#include "bridge/ui/window/stream_table_view.h"
 
 class Fl_Double_Window;
 class Fl_Menu_Bar;
@@ -44,11 +47,15 @@ class MainWindow {
   void ShowMyCall(const std::string& text);
   void ShowDefaultPort(const std::string& text);
   void ShowAccept(const std::string& text);
+  void ShowStatus(const StatusSnapshot& status);
 
   const LogBox& Log() const { return log_; }
   std::string MyCall() const;
   std::string DefaultPort() const;
   std::string Accept() const;
+  std::string EngineText() const;
+  std::string ClientText() const;
+  const StreamTableView::Rows& StreamRows() const { return table_->Shown(); }
 
  private:
   static void MenuHelp(Fl_Widget*, void* self);
@@ -64,6 +71,9 @@ class MainWindow {
   Fl_Output* myCall_ = nullptr;
   Fl_Output* port_ = nullptr;
   Fl_Output* accept_ = nullptr;
+  Fl_Output* engine_ = nullptr;
+  Fl_Output* client_ = nullptr;
+  StreamTableView* table_ = nullptr;
 };
 
 }  // namespace tw::window

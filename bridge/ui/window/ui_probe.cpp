@@ -11,11 +11,13 @@ UiProbe::UiProbe() {
 
 void UiProbe::Write(const UiSnapshot& s) const {
   if (path_.empty()) return;
+  std::string state = "engine=" + s.engine + "\nclient=" + s.client + "\n";
+  for (const std::string& row : s.streams) state += "stream=" + row + "\n";
   const std::string text = "caption=" + s.caption + "\nmycall=" + s.myCall + "\nport=" + s.port +
                            "\naccept=" + s.accept + "\nmain=" + (s.mainShown ? "shown" : "hidden") +
                            "\nhelp=" + (s.helpShown ? "shown" : "hidden") + "\nhelp-source=" + s.helpSource +
                            "\nhelp-head=" + s.helpHead + "\nabout=" + (s.aboutShown ? "shown" : "hidden") +
-                           "\nlog:\n" + s.log;
+                           "\n" + state + "log:\n" + s.log;
   const std::string temporary = path_ + ".new";
   if (std::FILE* file = std::fopen(temporary.c_str(), "wb")) {
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();

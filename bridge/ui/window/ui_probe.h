@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tw::window {
 
@@ -18,6 +19,9 @@ struct UiSnapshot {
   std::string helpSource;
   std::string helpHead;  // the first line of the help text shown
   bool aboutShown = false;
+  std::string engine;
+  std::string client;
+  std::vector<std::string> streams;  // each row's cells, joined by "|"
   std::string log;
 };
 

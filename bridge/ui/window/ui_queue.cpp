@@ -9,6 +9,9 @@ void UiQueue::Push(Update update) {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (update.kind == Update::Kind::kLog) logBytes_ += update.text.size() + 2;
+    if (update.kind == Update::Kind::kStatus) {
+      std::erase_if(updates_, [](const Update& u) { return u.kind == Update::Kind::kStatus; });
+    }
     updates_.push_back(std::move(update));
     while (logBytes_ > kMaxLogBytes) {
       auto oldest = std::find_if(updates_.begin(), updates_.end(),

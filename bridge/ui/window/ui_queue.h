@@ -2,23 +2,29 @@
 // queue from any thread, and the window's thread is woken (Fl::awake) to
 // take them. One wake is outstanding at most, however many updates come.
 // Log lines beyond what the log box could still show are dropped from the
-// front of the queue, so a window that falls behind never holds more than
-// that.
+// front of the queue, and a state replaces the one still waiting, so a
+// window that falls behind never holds more than that.
 #pragma once
 
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
+namespace tw {
+struct StatusSnapshot;
+}
+
 namespace tw::window {
 
 struct Update {
-  enum class Kind { kLog, kMyCall, kPort, kAccept, kFinished };
+  enum class Kind { kLog, kMyCall, kPort, kAccept, kStatus, kFinished };
   Kind kind;
   std::string text;
+  std::shared_ptr<const StatusSnapshot> status = nullptr;  // for kStatus
 };
 
 class UiQueue {

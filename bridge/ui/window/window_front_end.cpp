@@ -35,6 +35,7 @@ struct WindowFrontEnd::Impl {
         case Update::Kind::kMyCall: main->ShowMyCall(update.text); break;
         case Update::Kind::kPort: main->ShowDefaultPort(update.text); break;
         case Update::Kind::kAccept: main->ShowAccept(update.text); break;
+        case Update::Kind::kStatus: main->ShowStatus(*update.status); break;
         case Update::Kind::kFinished: CloseAll(); break;
       }
     }
@@ -59,6 +60,13 @@ struct WindowFrontEnd::Impl {
     s.helpHead = help.Loaded().text.substr(0, help.Loaded().text.find('\n'));
     s.aboutShown = aboutShown;
     s.log = main->Log().Text();
+    s.engine = main->EngineText();
+    s.client = main->ClientText();
+    for (const StreamCells& cells : main->StreamRows()) {
+      std::string row;
+      for (const std::string& cell : cells) row += (row.empty() ? "" : "|") + cell;
+      s.streams.push_back(row);
+    }
     probe.Write(s);
   }
 
@@ -82,6 +90,9 @@ void WindowFrontEnd::addlog(const std::string& line) { impl_->queue.Push({Update
 void WindowFrontEnd::ShowMyCall(const std::string& callSign) { impl_->queue.Push({Update::Kind::kMyCall, callSign}); }
 void WindowFrontEnd::ShowDefaultPort(const std::string& text) { impl_->queue.Push({Update::Kind::kPort, text}); }
 void WindowFrontEnd::ShowAccept(const std::string& text) { impl_->queue.Push({Update::Kind::kAccept, text}); }
+void WindowFrontEnd::ShowStatus(const std::shared_ptr<const StatusSnapshot>& snapshot) {
+  if (snapshot) impl_->queue.Push({Update::Kind::kStatus, {}, snapshot});
+}
 void WindowFrontEnd::Finished() { impl_->queue.Push({Update::Kind::kFinished, {}}); }
 
 void WindowFrontEnd::Run(std::function<void()> close) {

@@ -31,6 +31,7 @@ class WindowFrontEnd final : public WindowView {
   void ShowMyCall(const std::string& callSign) override;
   void ShowDefaultPort(const std::string& text) override;
   void ShowAccept(const std::string& text) override;
+  void ShowStatus(const std::shared_ptr<const StatusSnapshot>& snapshot) override;
 
   void Run(std::function<void()> close) override;
   void Finished() override;
