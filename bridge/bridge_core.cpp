@@ -159,16 +159,20 @@ void BridgeCore::sendblock(std::string_view text) {
 }
 
 // Host mode cuts blocks; terminal mode reads the dialogue. A RESET in the
-// dialogue hands what follows it to host mode and a "q" block hands the
-// chunk back to the dialogue, so this loops (each round on a shorter rest)
-// rather than recursing on input.
+// dialogue hands what follows it to host mode and a "q" block hands what
+// follows it to the dialogue, so this loops (each round on a shorter rest)
+// rather than recursing on input. Each byte is read once, in one mode: the
+// blocks before a "q" were carried out already, and read again as dialogue
+// lines they could reset the bridge or change its call-sign.
 void BridgeCore::rxchunk(std::string_view chunk) {
   std::string rest;
   std::string_view pending = chunk;
   while (!shuttingDown_) {
     if (hostmode_) {
       rxbuf_.Append(pending);
-      while (auto block = rxbuf_.Next()) {
+      while (hostmode_) {
+        auto block = rxbuf_.Next();
+        if (!block) break;
         block_ = splitblock(*block);
         hostcmd();
       }
@@ -176,6 +180,9 @@ void BridgeCore::rxchunk(std::string_view chunk) {
         addlog(Cat("ERROR client block over ", BlockReader::kMaxBlock, " bytes dropped"));
       }
       if (hostmode_) return;
+      rest = rxbuf_.TakeRest();
+      pending = rest;
+      if (pending.empty()) return;
     }
     auto hostBytes = termcmd(pending);
     if (!hostBytes || hostBytes->empty()) return;
