@@ -66,6 +66,16 @@ std::string BridgeCore::initvars(const StartOptions& options) {
 }
 
 void BridgeCore::Form_Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  CloseSession();
+  control_.SetActive(false);
+  control_.SetEnabled(false);
+}
+
+// Nothing new comes in from here on: no client, no registration, nothing
+// held for a client that will never come.
+void BridgeCore::CloseSession() {
   if (shuttingDown_) return;
   shuttingDown_ = true;
   supervisor_.Stop();
@@ -74,8 +84,43 @@ void BridgeCore::Form_Unload() {
   closeclient();
   control_.VOKUnRegister(mycall_);
   view_.ShowMyCall("");
-  control_.SetActive(false);
-  control_.SetEnabled(false);
+}
+
+void BridgeCore::StopLinks() {
+  if (shuttingDown_) return;
+  CloseSession();
+  stoppingLinks_ = true;
+  for (int s = 1; s <= kStreamCount; ++s) {
+    const Stream stream = streams_[s];
+    if (stream.strmstate == StreamState::Disconnected) continue;
+    Info(stream.chanid);
+    stopping_.at(static_cast<std::size_t>(s)) = info_.szTo;
+    // A disconnect asked for by the client is under way already.
+    if (stream.strmstate == StreamState::Disconnecting) continue;
+    if (control_.AX25Disconnect(stream.chanid)) {
+      if (streams_.Holding(stream.chanid) == s) streams_[s].strmstate = StreamState::Disconnecting;
+    } else if (streams_.Holding(stream.chanid) == s) {
+      // Unknown to the control: no end will ever be reported.
+      streams_.Free(s);
+    }
+  }
+  if (const int up = LinksUp(); up > 0) addlog(Cat("waiting for ", up, " links to send what they hold"));
+}
+
+int BridgeCore::LinksUp() const {
+  int up = 0;
+  for (int s = 1; s <= kStreamCount; ++s) up += streams_[s].strmstate != StreamState::Disconnected ? 1 : 0;
+  return up;
+}
+
+void BridgeCore::CutLinks(std::string_view why) {
+  std::string cut;
+  for (int s = 1; s <= kStreamCount; ++s) {
+    if (streams_[s].strmstate == StreamState::Disconnected) continue;
+    cut += Cat(cut.empty() ? "" : ", ", "stream ", StreamTable::Letter(s), " to ",
+               LogBytes(stopping_.at(static_cast<std::size_t>(s))));
+  }
+  if (!cut.empty()) addlog(Cat(why, ", cutting what the links still hold: ", cut));
 }
 
 // ---- the client connection --------------------------------------------------------

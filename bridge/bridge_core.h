@@ -10,8 +10,9 @@
 // control; the socket's notifications arrive through the Winsock1_... calls,
 // which the constructor wires to the listening socket it creates.
 //
-// Life: construct, initvars (start-up), run the loop, Form_Unload (shutdown),
-// keep the loop running a little while the control writes its last requests,
+// Life: construct, initvars (start-up), run the loop, Form_Unload (shutdown;
+// or StopLinks, the loop until the links have ended, then Form_Unload), keep
+// the loop running a little while the control writes its last requests,
 // destroy.
 #pragma once
 
@@ -71,8 +72,21 @@ class BridgeCore {
 
   // Shutdown: closes the client (and the listening socket), unregisters the
   // call-sign, empties the MyCall box, switches the control's Active and
-  // Enabled off. Nothing is restarted afterwards; a second call does nothing.
+  // Enabled off, which ends every link at once. Nothing is restarted
+  // afterwards; a second call does nothing.
   void Form_Unload();
+
+  // The program's shutdown lets the links send what they hold first. Step
+  // one, StopLinks: everything Form_Unload does before switching the control
+  // off, then a disconnect for every link a stream holds (the control sends
+  // it once the engine has sent the link's data, at once for a link that
+  // has nothing outstanding). The caller runs the loop while LinksUp() is
+  // above 0; each link's end is logged. If it stops waiting before that, it
+  // calls CutLinks with the reason, which names what is cut. Step two is
+  // Form_Unload.
+  void StopLinks();
+  int LinksUp() const;
+  void CutLinks(std::string_view why);
 
   // Control events.
   void OnReady(bool fReady);
@@ -117,6 +131,7 @@ class BridgeCore {
   // Blocks of a link event for stream `s`: to the client, or held for it.
   void TellClient(int s, const std::vector<std::string>& blocks, bool isDisconnect = false);
   void HeldOverflow(int s);
+  void CloseSession();
 
   // Host-mode commands (host_commands.cpp).
   void hostcmd();
@@ -164,6 +179,10 @@ class BridgeCore {
 
   bool clientPresent_ = false;
   bool shuttingDown_ = false;
+  bool unloaded_ = false;
+  bool stoppingLinks_ = false;
+  // The remote station of each stream's link when StopLinks asked it to end.
+  std::array<std::string, kStreamCount + 1> stopping_{};
 };
 
 }  // namespace tw

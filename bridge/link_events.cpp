@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "bridge/log_text.h"
+#include "control/link/text.h"
 
 namespace tw {
 
@@ -53,7 +54,7 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
     return;
   }
 
-  const int s = streams_.FirstFree();
+  const int s = shuttingDown_ ? 0 : streams_.FirstFree();
   if (s != 0 && (config_.acceptany || info_.iPort == config_.defport)) {
     streams_[s] = {iChannelId, StreamState::Connected};
     TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + connected)});
@@ -69,7 +70,13 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
 }
 
 void BridgeCore::OnAX25Disconnect(std::int32_t iChannelId) {
-  if (const int s = streams_.Holding(iChannelId); s != 0) EndStream(s);
+  const int s = streams_.Holding(iChannelId);
+  if (s == 0) return;
+  EndStream(s);
+  if (stoppingLinks_ && !unloaded_) {
+    addlog(Cat("stream ", StreamTable::Letter(s), " link to ", LogBytes(stopping_.at(static_cast<std::size_t>(s))),
+               " ended, ", LinksUp(), " left"));
+  }
 }
 
 void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szData) {

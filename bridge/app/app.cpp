@@ -1,6 +1,7 @@
 #include "bridge/app/app.h"
 
 #include <memory>
+#include <string>
 
 #include "bridge/app/control_host.h"
 #include "bridge/app/dispatch_control.h"
@@ -65,10 +66,26 @@ std::string App::Run(const StartOptions& options) {
 }
 
 void App::RequestShutdown() {
-  shutdownRequested_ = true;
+  ++shutdownRequests_;
   // Before Run has entered the apartment the flag alone is seen; after it
   // left, the stop finds no apartment and does nothing.
   if (const TW_APARTMENT apartment = apartment_; apartment != 0) TwApartmentStop(apartment);
+}
+
+std::string App::WaitForLinks(const BridgeCore& core) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + stopTimeout_;
+  const unsigned requests = shutdownRequests_;
+  const auto askedAgain = [&] { return shutdownRequests_ != requests; };
+  while (core.LinksUp() > 0) {
+    if (askedAgain()) return "asked again to stop";
+    const Clock::time_point now = Clock::now();
+    if (now >= deadline) return "stop timeout of " + std::to_string(stopTimeout_.count()) + " s reached";
+    // Also ends early on a stop left over from the first request.
+    com::RunUntil([&] { return core.LinksUp() == 0 || askedAgain(); },
+                  std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+  }
+  return {};
 }
 
 std::string App::RunInApartment(const StartOptions& options) {
@@ -90,11 +107,13 @@ std::string App::RunInApartment(const StartOptions& options) {
     sink->SetTarget(&events);
     error = core.initvars(options);
     if (error.empty()) {
-      while (!shutdownRequested_) TwLoopRun();
+      while (shutdownRequests_ == 0) TwLoopRun();
       // A stop asked for while start-up was under way is still pending; it
       // must not cut the shutdown's own run short.
       TwLoopRunOnce();
       view_.addlog("shutting down");
+      core.StopLinks();
+      if (const std::string cut = WaitForLinks(core); !cut.empty()) core.CutLinks(cut);
       core.Form_Unload();
       RunUntilQuiet(*loop);
     }

@@ -29,6 +29,9 @@ class App {
   static constexpr std::chrono::milliseconds kShutdownQuiet{250};
   static constexpr std::chrono::milliseconds kShutdownGrace{3000};
 
+  // How long the shutdown waits for the links to send what they hold.
+  static constexpr std::chrono::seconds kDefaultStopTimeout{30};
+
   explicit App(BridgeView& view) : view_(view) {}
   App(const App&) = delete;
   App& operator=(const App&) = delete;
@@ -40,16 +43,23 @@ class App {
   // status 1.
   std::string Run(const StartOptions& options);
 
+  // Before Run: the bound on waiting for the links at shutdown.
+  void SetStopTimeout(std::chrono::seconds timeout) { stopTimeout_ = timeout; }
+
   // From any thread, at any time (also before Run or after it ended), but
-  // not from a signal handler. A second request while the shutdown lets the
-  // last requests out cuts that short.
+  // not from a signal handler. The first request starts the shutdown, which
+  // waits (within the stop timeout) until the links have sent what they
+  // hold; a second one ends that wait, and the links are cut.
   void RequestShutdown();
 
  private:
   std::string RunInApartment(const StartOptions& options);
+  // Why the wait for the links ended early, or empty when they all ended.
+  std::string WaitForLinks(const BridgeCore& core);
 
   BridgeView& view_;
-  std::atomic<bool> shutdownRequested_{false};
+  std::chrono::seconds stopTimeout_ = kDefaultStopTimeout;
+  std::atomic<unsigned> shutdownRequests_{0};
   std::atomic<TW_APARTMENT> apartment_{0};
 };
 

@@ -1,5 +1,6 @@
 // tidewire: the host-mode bridge, in a window when a display is there and
 // --console is not given, headless otherwise.
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     // The window keeps the main thread; the bridge runs on a second one.
     tw::window::WindowFrontEnd window({"", TIDEWIRE_DATA_DIR});
     tw::App app(window);
+    app.SetStopTimeout(std::chrono::seconds(parsed.options->stopTimeoutSeconds));
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     std::thread loop([&] {
       error = app.Run(parsed.options->start);
@@ -52,6 +54,7 @@ int main(int argc, char** argv) {
   } else {
     tw::ConsoleView view(stdout);
     tw::App app(view);
+    app.SetStopTimeout(std::chrono::seconds(parsed.options->stopTimeoutSeconds));
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     error = app.Run(parsed.options->start);
   }

@@ -5,6 +5,21 @@
 
 namespace tw {
 
+namespace {
+
+std::optional<int> StopTimeout(std::string_view text) {
+  if (text.empty() || text.size() > 4) return std::nullopt;
+  int seconds = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    seconds = seconds * 10 + (c - '0');
+  }
+  if (seconds > kMaxStopTimeoutSeconds) return std::nullopt;
+  return seconds;
+}
+
+}  // namespace
+
 ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
   ProgramOptions options;
   std::size_t i = 0;
@@ -44,6 +59,11 @@ ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
     } else if (value(arg, "--engine-host", &options.start.engineHost, &error) ||
                value(arg, "--listen-address", &options.start.listenAddress, &error)) {
       if (!error.empty()) return {std::nullopt, error};
+    } else if (std::string seconds; value(arg, "--stop-timeout", &seconds, &error)) {
+      if (!error.empty()) return {std::nullopt, error};
+      const std::optional<int> parsed = StopTimeout(seconds);
+      if (!parsed) return {std::nullopt, Cat("--stop-timeout wants 0 to ", kMaxStopTimeoutSeconds, " seconds, not ", LogBytes(seconds))};
+      options.stopTimeoutSeconds = *parsed;
     } else {
       return {std::nullopt, "unknown option " + LogBytes(arg)};
     }
@@ -73,11 +93,14 @@ options:
   --engine-host ADDRESS   the packet engine's host (127.0.0.1)
   --listen-address ADDR   listen for the client on this address only (all interfaces)
   --host-mode             start in host mode, for clients that never send RESET
+  --stop-timeout S        at shutdown, wait at most S seconds for the links to send
+                          what they hold (30)
   --help                  this text
   --version               the program's version
 
-SIGINT or SIGTERM ends it: the client is closed, the call-sign unregistered
-and the links disconnected.
+SIGINT, SIGTERM or SIGHUP ends it: the client is closed, the call-sign
+unregistered and the links disconnected once they have sent what they hold
+(within the stop timeout); a second signal cuts them at once.
 )");
 }
 

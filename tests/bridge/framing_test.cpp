@@ -93,7 +93,7 @@ TEST(BlockReader, BlocksSplitAtEveryOffsetGiveTheSameCallsAndReplies) {
 // A "q" block leaves host mode: the blocks before it were carried out in host
 // mode, and only what follows it is read as the dialogue.
 TEST(LeavingHostMode, OnlyTheBytesAfterTheQuitBlockReachTheDialogue) {
-  const std::string quit = "INTFACE was HOST\rcmd:\r";
+  const std::string quit = "INTFACE was HOST\rcmd:\rEH?";
   const std::string reset = "\xC0\xC0S00\xC0";
   struct Case {
     std::string name, chunk, answer, calls;
