@@ -162,14 +162,16 @@ bool LoopbackEngine::Start(const std::string& dir, std::uint16_t wanted, const s
 }
 
 bool Tidewire::Start(const std::string& dir, const std::string& commandLine, std::uint16_t enginePort,
-                     std::string& error) {
+                     std::string& error, const std::vector<std::string>& options) {
   // The control from this build, side by side, whatever a user registered.
   setenv("TIDEWIRE_COM_REGISTRY", (dir + "/com-registry").c_str(), 1);
   for (int attempt = 0; attempt < 5; ++attempt) {
     listenPort = FreePort();
     const std::string line = commandLine + "," + std::to_string(enginePort) + "," + std::to_string(listenPort);
-    if (!process.Start({BuildProgram("tidewire"), "--listen-address", "127.0.0.1", line}, dir + "/tidewire.log",
-                       error)) {
+    std::vector<std::string> args = {BuildProgram("tidewire"), "--listen-address", "127.0.0.1"};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(line);
+    if (!process.Start(args, dir + "/tidewire.log", error)) {
       return false;
     }
     if (process.WaitForOutput("listening for the client on", Millis(20000))) return true;

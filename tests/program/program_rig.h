@@ -59,10 +59,10 @@ struct LoopbackEngine {
 
 // tidewire on 127.0.0.1 at a free port, started with the command line's
 // first three fields (`mycall,defport,acceptany`) followed by
-// ",<engine port>,<listen port>"; up once it listens.
+// ",<engine port>,<listen port>", after `options`; up once it listens.
 struct Tidewire {
   bool Start(const std::string& dir, const std::string& commandLine, std::uint16_t enginePort,
-             std::string& error);
+             std::string& error, const std::vector<std::string>& options = {});
   ChildProcess process;
   std::uint16_t listenPort = 0;
 };
