@@ -190,8 +190,25 @@ void BridgeCore::Winsock1_Error(const std::string& description) {
   }
 }
 
-void BridgeCore::sendraw(std::string_view bytes) {
-  if (Winsock1_->ClientConnected()) Winsock1_->Write(bytes);
+bool BridgeCore::sendraw(std::string_view bytes) {
+  if (!Winsock1_->ClientConnected()) return false;
+  if (bytes.size() > Winsock1_->WriteRoom()) {
+    ClientStoppedReading();
+    return false;
+  }
+  Winsock1_->Write(bytes);
+  return true;
+}
+
+// The client's queue is full: it has stopped reading. Dropping what it
+// cannot take would leave it believing links are up that have ended, so its
+// connection ends instead; the links stay, and what they send is held for
+// the next client as for one that is away.
+void BridgeCore::ClientStoppedReading() {
+  addlog("ERROR the client stopped reading and its queue is full: connection closed, links kept");
+  clientPresent_ = false;
+  Winsock1_->CloseClient();
+  ListenOrRetry();
 }
 
 void BridgeCore::sendblock(std::string_view text) {
@@ -241,18 +258,26 @@ void BridgeCore::rxchunk(std::string_view chunk) {
 bool BridgeCore::ClientTakesBlocks() const { return clientPresent_ && hostmode_; }
 
 void BridgeCore::DeliverHeld() {
+  while (!held_.Empty()) {
+    if (!sendraw(held_.Front())) return;
+    held_.PopFront();
+  }
   overflowed_.fill(false);
-  for (const std::string& block : held_.TakeAll()) sendraw(block);
 }
 
 void BridgeCore::TellClient(int s, const std::vector<std::string>& blocks, bool isDisconnect) {
+  std::size_t sent = 0;
   if (ClientTakesBlocks()) {
     if (!held_.Empty()) DeliverHeld();
-    for (const std::string& block : blocks) sendraw(block);
-    return;
+    // Behind blocks still held nothing may pass.
+    while (held_.Empty() && sent < blocks.size() && sendraw(blocks[sent])) ++sent;
+    if (sent == blocks.size()) return;
   }
   if (shuttingDown_) return;
-  if (!held_.Hold(s, blocks, isDisconnect)) HeldOverflow(s);
+  const bool kept = sent == 0 ? held_.Hold(s, blocks, isDisconnect)
+                              : held_.Hold(s, {blocks.begin() + static_cast<std::ptrdiff_t>(sent), blocks.end()},
+                                           isDisconnect);
+  if (!kept) HeldOverflow(s);
 }
 
 // Too much held for a client that is away: end the link that produced it

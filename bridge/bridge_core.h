@@ -123,8 +123,11 @@ class BridgeCore {
   void ListenOrRetry();
   void ClientLeft();
   void closeclient();
-  void sendraw(std::string_view bytes);
+  // False when the bytes did not go out: no client, or one that stopped
+  // reading (its connection is ended then, see ClientStoppedReading).
+  bool sendraw(std::string_view bytes);
   void sendblock(std::string_view text);
+  void ClientStoppedReading();
   void rxchunk(std::string_view chunk);
   bool ClientTakesBlocks() const;
   void DeliverHeld();
