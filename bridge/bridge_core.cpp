@@ -105,6 +105,7 @@ void BridgeCore::StopLinks() {
     }
   }
   if (const int up = LinksUp(); up > 0) addlog(Cat("waiting for ", up, " links to send what they hold"));
+  PublishLinks();
 }
 
 int BridgeCore::LinksUp() const {
@@ -158,7 +159,15 @@ void BridgeCore::Winsock1_ConnectionRequest() {
 }
 
 void BridgeCore::Winsock1_DataArrival(std::string_view bytes) {
+  const PublishLinksOnExit publish(*this);
   if (!shuttingDown_) rxchunk(bytes);
+}
+
+void BridgeCore::PublishLinks() {
+  const int up = LinksUp();
+  if (up == linksShown_) return;
+  linksShown_ = up;
+  view_.ShowLinksUp(up);
 }
 
 // The stream table, the mode and the links stay for the next client.

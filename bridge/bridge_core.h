@@ -128,6 +128,20 @@ class BridgeCore {
   bool sendraw(std::string_view bytes);
   void sendblock(std::string_view text);
   void ClientStoppedReading();
+  // Tells the view the number of links held, when it changed.
+  void PublishLinks();
+  // First in each handler that may change the streams: the view hears the
+  // count once the handler is done, whichever way it returns.
+  class PublishLinksOnExit {
+   public:
+    explicit PublishLinksOnExit(BridgeCore& core) : core_(core) {}
+    ~PublishLinksOnExit() { core_.PublishLinks(); }
+    PublishLinksOnExit(const PublishLinksOnExit&) = delete;
+    PublishLinksOnExit& operator=(const PublishLinksOnExit&) = delete;
+
+   private:
+    BridgeCore& core_;
+  };
   void rxchunk(std::string_view chunk);
   bool ClientTakesBlocks() const;
   void DeliverHeld();
@@ -184,6 +198,7 @@ class BridgeCore {
   bool shuttingDown_ = false;
   bool unloaded_ = false;
   bool stoppingLinks_ = false;
+  int linksShown_ = 0;
   // The remote station of each stream's link when StopLinks asked it to end.
   std::array<std::string, kStreamCount + 1> stopping_{};
 };

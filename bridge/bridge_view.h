@@ -24,6 +24,9 @@ class BridgeView {
   // Which radio ports incoming links are accepted from (`anybox`): "ANY", or
   // the default radio port as " 2".
   virtual void ShowAccept(const std::string& text) = 0;
+  // How many streams hold a link, each time it changes; a window asks
+  // before closing them. Views that never ask ignore it.
+  virtual void ShowLinksUp(int /*count*/) {}
 };
 
 }  // namespace tw

@@ -40,6 +40,7 @@ void BridgeCore::EndStream(int s) {
 }
 
 void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
+  const PublishLinksOnExit publish(*this);
   if (iChannelId == 0) return;  // names no link
   Info(iChannelId, "ERROR AX25info method failed in onAX25connect sub");
   const std::string connected = "*** CONNECTED to " + info_.szTo + ViaSuffix();
@@ -70,6 +71,7 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
 }
 
 void BridgeCore::OnAX25Disconnect(std::int32_t iChannelId) {
+  const PublishLinksOnExit publish(*this);
   const int s = streams_.Holding(iChannelId);
   if (s == 0) return;
   EndStream(s);
@@ -80,6 +82,7 @@ void BridgeCore::OnAX25Disconnect(std::int32_t iChannelId) {
 }
 
 void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szData) {
+  const PublishLinksOnExit publish(*this);
   const int s = streams_.Holding(iChannelId);
   if (s == 0) return;
   // Some clients keep only a few hundred bytes of a block: never more than
@@ -94,6 +97,7 @@ void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szDat
 }
 
 void BridgeCore::OnReady(bool fReady) {
+  const PublishLinksOnExit publish(*this);
   if (!fReady) {
     if (shuttingDown_) return;
     addlog("EVENT: engine lost");

@@ -58,6 +58,20 @@ TEST(StopLinks, AsksEveryLinkAStreamHoldsToEndAndCountsWhatIsLeft) {
   }
 }
 
+// The window asks before closing while links are up: it hears each change
+// of their number, from the client's commands and the control's events.
+TEST_F(BridgeTest, TheViewHearsHowManyLinksAreUpWhenItChanges) {
+  StartHost();
+  const std::int32_t a = Outgoing('A', "NOBODY-1");  // connecting, then connected: one change
+  Incoming("REMOTE");
+  Reply(Block("C1CC NOBODY-3"));
+  core.OnAX25Disconnect(control.nextId - 1);  // the connect failed
+  Reply(Block("C1AD"));                       // disconnecting still holds the link
+  Ended(a);
+  core.OnReady(false);                        // the engine lost: every stream freed
+  EXPECT_EQ(view.linksUp, (std::vector<int>{1, 2, 3, 2, 1, 0}));
+}
+
 TEST_F(BridgeTest, EachLinkEndIsLoggedAndWhatIsCutIsNamedOnce) {
   StartHost();
   const std::int32_t a = Outgoing('A', "NOBODY-1");

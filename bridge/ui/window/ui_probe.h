@@ -18,6 +18,8 @@ struct UiSnapshot {
   std::string helpSource;
   std::string helpHead;  // the first line of the help text shown
   bool aboutShown = false;
+  int linksUp = 0;
+  std::string question;  // the question the window asks now, if any
   std::string log;
 };
 

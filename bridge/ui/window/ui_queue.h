@@ -16,7 +16,7 @@
 namespace tw::window {
 
 struct Update {
-  enum class Kind { kLog, kMyCall, kPort, kAccept, kFinished };
+  enum class Kind { kLog, kMyCall, kPort, kAccept, kLinksUp, kFinished };
   Kind kind;
   std::string text;
 };

@@ -6,7 +6,8 @@
 // UiQueue, which wakes the window's thread (Fl::awake) to show them. The
 // user's one action that concerns the bridge, closing the window, calls the
 // `close` function given to Run, which asks the bridge to shut down (the
-// program posts that to the loop). Help and About are the window's own.
+// program posts that to the loop); while links are up the window asks
+// first. Help and About are the window's own.
 #pragma once
 
 #include <functional>
@@ -31,6 +32,7 @@ class WindowFrontEnd final : public BridgeView {
   void ShowMyCall(const std::string& callSign) override;
   void ShowDefaultPort(const std::string& text) override;
   void ShowAccept(const std::string& text) override;
+  void ShowLinksUp(int count) override;
 
   // On the main thread: shows the window and runs it until it is closed by
   // the user (`close` is called then) or Finished was called.
