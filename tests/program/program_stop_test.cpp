@@ -36,14 +36,17 @@ TEST(ProgramStop, TheLinksSendWhatTheyHoldBeforeTheProgramEnds) {
     std::string name;
     std::string baud;         // the engine's pace
     std::string stopTimeout;  // empty: the default
+    int signal;
     bool secondSignal;
     bool whole;         // the station receives all 2000 bytes
     std::string ends;   // the line that ends the wait
   } cases[] = {
-      {"the drain ends by itself", "1200", "", false, true, "stream A link to N0REM ended, 0 left"},
+      {"the drain ends by itself", "1200", "", SIGTERM, false, true, "stream A link to N0REM ended, 0 left"},
       // At 10 baud the first frame alone takes minutes: the count never falls.
-      {"the bound ends the wait", "10", "2", false, false, "stop timeout of 2 s reached" + cutLine},
-      {"a second signal ends the wait", "10", "", true, false, "asked again to stop" + cutLine},
+      {"the bound ends the wait", "10", "2", SIGTERM, false, false, "stop timeout of 2 s reached" + cutLine},
+      {"a second signal ends the wait", "10", "", SIGTERM, true, false, "asked again to stop" + cutLine},
+      // The terminal went away: the same shutdown, drain included.
+      {"SIGHUP stops as SIGTERM does", "10", "1", SIGHUP, false, false, "stop timeout of 1 s reached" + cutLine},
   };
   std::string message;
   for (std::size_t i = 0; i < 2000; ++i) message += static_cast<char>((i * 7 + i / 256) & 0xFF);
@@ -74,9 +77,9 @@ TEST(ProgramStop, TheLinksSendWhatTheyHoldBeforeTheProgramEnds) {
     client.SendCommand('A', "D");
     std::this_thread::sleep_for(Millis(200));
     const auto signalled = Clock::now();
-    tidewire.process.Signal(SIGTERM);
+    tidewire.process.Signal(c.signal);
     ASSERT_TRUE(tidewire.process.WaitForOutput("waiting for 1 links to send what they hold", kWait));
-    if (c.secondSignal) tidewire.process.Signal(SIGTERM);
+    if (c.secondSignal) tidewire.process.Signal(c.signal);
 
     std::string received;
     if (c.whole) {
