@@ -62,7 +62,10 @@ ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
     } else if (std::string seconds; value(arg, "--stop-timeout", &seconds, &error)) {
       if (!error.empty()) return {std::nullopt, error};
       const std::optional<int> parsed = StopTimeout(seconds);
-      if (!parsed) return {std::nullopt, Cat("--stop-timeout wants 0 to ", kMaxStopTimeoutSeconds, " seconds, not ", LogBytes(seconds))};
+      if (!parsed) {
+        return {std::nullopt,
+                Cat("--stop-timeout wants 0 to ", kMaxStopTimeoutSeconds, " seconds, not ", LogBytes(seconds))};
+      }
       options.stopTimeoutSeconds = *parsed;
     } else {
       return {std::nullopt, "unknown option " + LogBytes(arg)};

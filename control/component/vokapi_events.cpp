@@ -109,7 +109,9 @@ void TVOKAPI::HandleRegister(const Text& call, const Text& reply) {
   const bool accepted = reply[0] == 1;
   int* awaited = AwaitedAnswers(call);
   if (awaited != nullptr && --*awaited > 0 && !accepted) {
-    LogLine(3, [&] { return Cat("{VOK} <OnRegister> Call(", call, ") refused on one port, ", *awaited, " to answer"); });
+    LogLine(3, [&] {
+      return Cat("{VOK} <OnRegister> Call(", call, ") refused on one port, ", *awaited, " to answer");
+    });
     return;
   }
   std::erase_if(awaitedAnswers_, [&](const auto& entry) { return SameStation(entry.first, call); });
