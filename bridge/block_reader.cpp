@@ -64,6 +64,13 @@ void BlockReader::Reset() {
   state_ = State::Outside;
 }
 
+std::string BlockReader::TakeRest() {
+  std::string rest = input_.substr(consumed_);
+  input_.clear();
+  consumed_ = 0;
+  return rest;
+}
+
 std::size_t BlockReader::TakeOversized() {
   const std::size_t count = oversized_;
   oversized_ = 0;

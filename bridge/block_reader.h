@@ -30,6 +30,11 @@ class BlockReader {
   // Forgets everything, an unfinished block included.
   void Reset();
 
+  // The bytes appended but not yet looked at by Next(), taken out of the
+  // reader: what follows the last block returned, when the caller stops
+  // cutting blocks there.
+  std::string TakeRest();
+
   // Blocks dropped for their size since the last call.
   std::size_t TakeOversized();
 

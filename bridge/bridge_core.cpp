@@ -71,6 +71,16 @@ std::string BridgeCore::initvars(const StartOptions& options) {
 }
 
 void BridgeCore::Form_Unload() {
+  if (unloaded_) return;
+  unloaded_ = true;
+  CloseSession();
+  control_.SetActive(false);
+  control_.SetEnabled(false);
+}
+
+// Nothing new comes in from here on: no client, no registration, nothing
+// held for a client that will never come.
+void BridgeCore::CloseSession() {
   if (shuttingDown_) return;
   shuttingDown_ = true;
   supervisor_.Stop();
@@ -79,8 +89,44 @@ void BridgeCore::Form_Unload() {
   closeclient();
   control_.VOKUnRegister(mycall_);
   view_.ShowMyCall("");
-  control_.SetActive(false);
-  control_.SetEnabled(false);
+}
+
+void BridgeCore::StopLinks() {
+  if (shuttingDown_) return;
+  CloseSession();
+  stoppingLinks_ = true;
+  for (int s = 1; s <= kStreamCount; ++s) {
+    const Stream stream = streams_[s];
+    if (stream.strmstate == StreamState::Disconnected) continue;
+    Info(stream.chanid);
+    stopping_.at(static_cast<std::size_t>(s)) = info_.szTo;
+    // A disconnect asked for by the client is under way already.
+    if (stream.strmstate == StreamState::Disconnecting) continue;
+    if (control_.AX25Disconnect(stream.chanid)) {
+      if (streams_.Holding(stream.chanid) == s) streams_[s].strmstate = StreamState::Disconnecting;
+    } else if (streams_.Holding(stream.chanid) == s) {
+      // Unknown to the control: no end will ever be reported.
+      streams_.Free(s);
+    }
+  }
+  if (const int up = LinksUp(); up > 0) addlog(Cat("waiting for ", up, " links to send what they hold"));
+  PublishLinks();
+}
+
+int BridgeCore::LinksUp() const {
+  int up = 0;
+  for (int s = 1; s <= kStreamCount; ++s) up += streams_[s].strmstate != StreamState::Disconnected ? 1 : 0;
+  return up;
+}
+
+void BridgeCore::CutLinks(std::string_view why) {
+  std::string cut;
+  for (int s = 1; s <= kStreamCount; ++s) {
+    if (streams_[s].strmstate == StreamState::Disconnected) continue;
+    cut += Cat(cut.empty() ? "" : ", ", "stream ", StreamTable::Letter(s), " to ",
+               LogBytes(stopping_.at(static_cast<std::size_t>(s))));
+  }
+  if (!cut.empty()) addlog(Cat(why, ", cutting what the links still hold: ", cut));
 }
 
 // ---- the client connection --------------------------------------------------------
@@ -118,7 +164,15 @@ void BridgeCore::Winsock1_ConnectionRequest() {
 }
 
 void BridgeCore::Winsock1_DataArrival(std::string_view bytes) {
+  const PublishLinksOnExit publish(*this);
   if (!shuttingDown_) rxchunk(bytes);
+}
+
+void BridgeCore::PublishLinks() {
+  const int up = LinksUp();
+  if (up == linksShown_) return;
+  linksShown_ = up;
+  view_.ShowLinksUp(up);
 }
 
 // The stream table, the mode and the links stay for the next client.
@@ -150,8 +204,25 @@ void BridgeCore::Winsock1_Error(const std::string& description) {
   }
 }
 
-void BridgeCore::sendraw(std::string_view bytes) {
-  if (Winsock1_->ClientConnected()) Winsock1_->Write(bytes);
+bool BridgeCore::sendraw(std::string_view bytes) {
+  if (!Winsock1_->ClientConnected()) return false;
+  if (bytes.size() > Winsock1_->WriteRoom()) {
+    ClientStoppedReading();
+    return false;
+  }
+  Winsock1_->Write(bytes);
+  return true;
+}
+
+// The client's queue is full: it has stopped reading. Dropping what it
+// cannot take would leave it believing links are up that have ended, so its
+// connection ends instead; the links stay, and what they send is held for
+// the next client as for one that is away.
+void BridgeCore::ClientStoppedReading() {
+  addlog("ERROR the client stopped reading and its queue is full: connection closed, links kept");
+  clientPresent_ = false;
+  Winsock1_->CloseClient();
+  ListenOrRetry();
 }
 
 void BridgeCore::sendblock(std::string_view text) {
@@ -164,16 +235,20 @@ void BridgeCore::sendblock(std::string_view text) {
 }
 
 // Host mode cuts blocks; terminal mode reads the dialogue. A RESET in the
-// dialogue hands what follows it to host mode and a "q" block hands the
-// chunk back to the dialogue, so this loops (each round on a shorter rest)
-// rather than recursing on input.
+// dialogue hands what follows it to host mode and a "q" block hands what
+// follows it to the dialogue, so this loops (each round on a shorter rest)
+// rather than recursing on input. Each byte is read once, in one mode: the
+// blocks before a "q" were carried out already, and read again as dialogue
+// lines they could reset the bridge or change its call-sign.
 void BridgeCore::rxchunk(std::string_view chunk) {
   std::string rest;
   std::string_view pending = chunk;
   while (!shuttingDown_) {
     if (hostmode_) {
       rxbuf_.Append(pending);
-      while (auto block = rxbuf_.Next()) {
+      while (hostmode_) {
+        auto block = rxbuf_.Next();
+        if (!block) break;
         block_ = splitblock(*block);
         hostcmd();
       }
@@ -181,6 +256,9 @@ void BridgeCore::rxchunk(std::string_view chunk) {
         addlog(Cat("ERROR client block over ", BlockReader::kMaxBlock, " bytes dropped"));
       }
       if (hostmode_) return;
+      rest = rxbuf_.TakeRest();
+      pending = rest;
+      if (pending.empty()) return;
     }
     auto hostBytes = termcmd(pending);
     if (!hostBytes || hostBytes->empty()) return;
@@ -194,18 +272,26 @@ void BridgeCore::rxchunk(std::string_view chunk) {
 bool BridgeCore::ClientTakesBlocks() const { return clientPresent_ && hostmode_; }
 
 void BridgeCore::DeliverHeld() {
+  while (!held_.Empty()) {
+    if (!sendraw(held_.Front())) return;
+    held_.PopFront();
+  }
   overflowed_.fill(false);
-  for (const std::string& block : held_.TakeAll()) sendraw(block);
 }
 
 void BridgeCore::TellClient(int s, const std::vector<std::string>& blocks, bool isDisconnect) {
+  std::size_t sent = 0;
   if (ClientTakesBlocks()) {
     if (!held_.Empty()) DeliverHeld();
-    for (const std::string& block : blocks) sendraw(block);
-    return;
+    // Behind blocks still held nothing may pass.
+    while (held_.Empty() && sent < blocks.size() && sendraw(blocks[sent])) ++sent;
+    if (sent == blocks.size()) return;
   }
   if (shuttingDown_) return;
-  if (!held_.Hold(s, blocks, isDisconnect)) HeldOverflow(s);
+  const bool kept = sent == 0 ? held_.Hold(s, blocks, isDisconnect)
+                              : held_.Hold(s, {blocks.begin() + static_cast<std::ptrdiff_t>(sent), blocks.end()},
+                                           isDisconnect);
+  if (!kept) HeldOverflow(s);
 }
 
 // Too much held for a client that is away: end the link that produced it

@@ -10,8 +10,9 @@
 // control; the socket's notifications arrive through the Winsock1_... calls,
 // which the constructor wires to the listening socket it creates.
 //
-// Life: construct, initvars (start-up), run the loop, Form_Unload (shutdown),
-// keep the loop running a little while the control writes its last requests,
+// Life: construct, initvars (start-up), run the loop, Form_Unload (shutdown;
+// or StopLinks, the loop until the links have ended, then Form_Unload), keep
+// the loop running a little while the control writes its last requests,
 // destroy.
 #pragma once
 
@@ -71,8 +72,21 @@ class BridgeCore {
 
   // Shutdown: closes the client (and the listening socket), unregisters the
   // call-sign, empties the MyCall box, switches the control's Active and
-  // Enabled off. Nothing is restarted afterwards; a second call does nothing.
+  // Enabled off, which ends every link at once. Nothing is restarted
+  // afterwards; a second call does nothing.
   void Form_Unload();
+
+  // The program's shutdown lets the links send what they hold first. Step
+  // one, StopLinks: everything Form_Unload does before switching the control
+  // off, then a disconnect for every link a stream holds (the control sends
+  // it once the engine has sent the link's data, at once for a link that
+  // has nothing outstanding). The caller runs the loop while LinksUp() is
+  // above 0; each link's end is logged. If it stops waiting before that, it
+  // calls CutLinks with the reason, which names what is cut. Step two is
+  // Form_Unload.
+  void StopLinks();
+  int LinksUp() const;
+  void CutLinks(std::string_view why);
 
   // Control events.
   void OnReady(bool fReady);
@@ -122,14 +136,32 @@ class BridgeCore {
   void ListenOrRetry();
   void ClientLeft();
   void closeclient();
-  void sendraw(std::string_view bytes);
+  // False when the bytes did not go out: no client, or one that stopped
+  // reading (its connection is ended then, see ClientStoppedReading).
+  bool sendraw(std::string_view bytes);
   void sendblock(std::string_view text);
+  void ClientStoppedReading();
+  // Tells the view the number of links held, when it changed.
+  void PublishLinks();
+  // First in each handler that may change the streams: the view hears the
+  // count once the handler is done, whichever way it returns.
+  class PublishLinksOnExit {
+   public:
+    explicit PublishLinksOnExit(BridgeCore& core) : core_(core) {}
+    ~PublishLinksOnExit() { core_.PublishLinks(); }
+    PublishLinksOnExit(const PublishLinksOnExit&) = delete;
+    PublishLinksOnExit& operator=(const PublishLinksOnExit&) = delete;
+
+   private:
+    BridgeCore& core_;
+  };
   void rxchunk(std::string_view chunk);
   bool ClientTakesBlocks() const;
   void DeliverHeld();
   // Blocks of a link event for stream `s`: to the client, or held for it.
   void TellClient(int s, const std::vector<std::string>& blocks, bool isDisconnect = false);
   void HeldOverflow(int s);
+  void CloseSession();
 
   // Host-mode commands (host_commands.cpp).
   void hostcmd();
@@ -180,6 +212,11 @@ class BridgeCore {
 
   bool clientPresent_ = false;
   bool shuttingDown_ = false;
+  bool unloaded_ = false;
+  bool stoppingLinks_ = false;
+  int linksShown_ = 0;
+  // The remote station of each stream's link when StopLinks asked it to end.
+  std::array<std::string, kStreamCount + 1> stopping_{};
 };
 
 }  // namespace tw

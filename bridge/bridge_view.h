@@ -31,6 +31,9 @@ class BridgeView {
   // The state of streams, engine and client, each time it changed; only
   // front ends that show it take it. Comes from the loop's thread.
   virtual void ShowStatus(const std::shared_ptr<const StatusSnapshot>& snapshot) { (void)snapshot; }
+  // How many streams hold a link, each time it changes; a window asks
+  // before closing them. Views that never ask ignore it.
+  virtual void ShowLinksUp(int /*count*/) {}
 };
 
 }  // namespace tw

@@ -1,6 +1,6 @@
 #include "bridge/held_blocks.h"
 
-#include <utility>
+#include <algorithm>
 
 namespace tw {
 
@@ -11,13 +11,15 @@ bool HeldBlocks::Hold(int s, const std::vector<std::string>& blocks, bool isDisc
   std::size_t& held = held_.at(static_cast<std::size_t>(s));
   if (size > limit - std::min(held, limit)) return false;
   held += size;
-  blocks_.insert(blocks_.end(), blocks.begin(), blocks.end());
+  for (const std::string& block : blocks) blocks_.push_back({s, block});
   return true;
 }
 
-std::deque<std::string> HeldBlocks::TakeAll() {
-  held_.fill(0);
-  return std::exchange(blocks_, {});
+void HeldBlocks::PopFront() {
+  const Kept& oldest = blocks_.front();
+  std::size_t& held = held_.at(static_cast<std::size_t>(oldest.stream));
+  held -= std::min(held, oldest.block.size());
+  blocks_.pop_front();
 }
 
 void HeldBlocks::Clear() {

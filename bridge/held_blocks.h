@@ -25,15 +25,22 @@ class HeldBlocks {
   // them when they do not fit; false then.
   bool Hold(int s, const std::vector<std::string>& blocks, bool isDisconnect = false);
 
-  // Everything kept, oldest first; the budgets are free again.
-  std::deque<std::string> TakeAll();
+  // The oldest block kept, and taking it out (its room in the budget is free
+  // again): delivery goes block by block, so what a client could not take
+  // stays kept, in order, for the next one.
+  const std::string& Front() const { return blocks_.front().block; }
+  void PopFront();
   void Clear();
 
   std::size_t Held(int s) const { return held_.at(static_cast<std::size_t>(s)); }
   bool Empty() const { return blocks_.empty(); }
 
  private:
-  std::deque<std::string> blocks_;
+  struct Kept {
+    int stream;
+    std::string block;
+  };
+  std::deque<Kept> blocks_;
   std::array<std::size_t, kStreamCount + 1> held_{};
 };
 

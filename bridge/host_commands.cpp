@@ -56,6 +56,10 @@ void BridgeCore::hostcmd() {
     hostmode_ = false;
     sendraw("INTFACE was HOST\r");
     sendraw("cmd:\r");
+    // The controller reads the block once more as a terminal line, which it
+    // does not know. Only the block is read again: what came before it was
+    // carried out already, what follows it is the dialogue's (rxchunk).
+    sendraw("EH?");
     return;
   }
   if (b.rawblock == kQuery) {

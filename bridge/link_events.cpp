@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "bridge/log_text.h"
+#include "control/link/text.h"
 
 namespace tw {
 
@@ -39,6 +40,7 @@ void BridgeCore::EndStream(int s) {
 }
 
 void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
+  const PublishLinksOnExit publish(*this);
   if (iChannelId == 0) return;  // names no link
   Info(iChannelId, "ERROR AX25info method failed in onAX25connect sub");
   const std::string connected = "*** CONNECTED to " + info_.szTo + ViaSuffix();
@@ -53,7 +55,7 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
     return;
   }
 
-  const int s = streams_.FirstFree();
+  const int s = shuttingDown_ ? 0 : streams_.FirstFree();
   if (s != 0 && (config_.acceptany || info_.iPort == config_.defport)) {
     streams_[s] = {iChannelId, StreamState::Connected};
     TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + connected)});
@@ -69,10 +71,18 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
 }
 
 void BridgeCore::OnAX25Disconnect(std::int32_t iChannelId) {
-  if (const int s = streams_.Holding(iChannelId); s != 0) EndStream(s);
+  const PublishLinksOnExit publish(*this);
+  const int s = streams_.Holding(iChannelId);
+  if (s == 0) return;
+  EndStream(s);
+  if (stoppingLinks_ && !unloaded_) {
+    addlog(Cat("stream ", StreamTable::Letter(s), " link to ", LogBytes(stopping_.at(static_cast<std::size_t>(s))),
+               " ended, ", LinksUp(), " left"));
+  }
 }
 
 void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szData) {
+  const PublishLinksOnExit publish(*this);
   const int s = streams_.Holding(iChannelId);
   if (s == 0) return;
   streams_[s].bytesReceived += szData.size();
@@ -88,6 +98,7 @@ void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szDat
 }
 
 void BridgeCore::OnReady(bool fReady) {
+  const PublishLinksOnExit publish(*this);
   if (!fReady) {
     engine_.up = false;
     if (shuttingDown_) return;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <utility>
+#include <string>
 
 #include "bridge/app/control_host.h"
 #include "bridge/app/dispatch_control.h"
@@ -87,10 +88,26 @@ std::string App::Run(const StartOptions& options, const ClientLine& line) {
 }
 
 void App::RequestShutdown() {
-  shutdownRequested_ = true;
+  ++shutdownRequests_;
   // Before Run has entered the apartment the flag alone is seen; after it
   // left, the stop finds no apartment and does nothing.
   if (const TW_APARTMENT apartment = apartment_; apartment != 0) TwApartmentStop(apartment);
+}
+
+std::string App::WaitForLinks(const BridgeCore& core) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point deadline = Clock::now() + stopTimeout_;
+  const unsigned requests = shutdownRequests_;
+  const auto askedAgain = [&] { return shutdownRequests_ != requests; };
+  while (core.LinksUp() > 0) {
+    if (askedAgain()) return "asked again to stop";
+    const Clock::time_point now = Clock::now();
+    if (now >= deadline) return "stop timeout of " + std::to_string(stopTimeout_.count()) + " s reached";
+    // Also ends early on a stop left over from the first request.
+    com::RunUntil([&] { return core.LinksUp() == 0 || askedAgain(); },
+                  std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+  }
+  return {};
 }
 
 std::string App::RunInApartment(const StartOptions& options, const ClientLine& clientLine) {
@@ -116,11 +133,13 @@ std::string App::RunInApartment(const StartOptions& options, const ClientLine& c
       StatusServer statusServer(board_, version_);
       StartStatusPage(statusServer);
       feed_.Attach(*loop, core, control);
-      while (!shutdownRequested_) TwLoopRun();
+      while (shutdownRequests_ == 0) TwLoopRun();
       // A stop asked for while start-up was under way is still pending; it
       // must not cut the shutdown's own run short.
       TwLoopRunOnce();
       view_.addlog("shutting down");
+      core.StopLinks();
+      if (const std::string cut = WaitForLinks(core); !cut.empty()) core.CutLinks(cut);
       core.Form_Unload();
       RunUntilQuiet(*loop);
       feed_.Detach();

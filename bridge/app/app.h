@@ -33,6 +33,9 @@ class App {
   static constexpr std::chrono::milliseconds kShutdownQuiet{250};
   static constexpr std::chrono::milliseconds kShutdownGrace{3000};
 
+  // How long the shutdown waits for the links to send what they hold.
+  static constexpr std::chrono::seconds kDefaultStopTimeout{30};
+
   // `version` is the program's, for the status page.
   explicit App(BridgeView& view, StatusPageOptions statusPage = {}, std::string version = {})
       : frontEnd_(view),
@@ -53,14 +56,20 @@ class App {
   // line) instead of the listening socket when one is set.
   std::string Run(const StartOptions& options, const ClientLine& line = {});
 
+  // Before Run: the bound on waiting for the links at shutdown.
+  void SetStopTimeout(std::chrono::seconds timeout) { stopTimeout_ = timeout; }
+
   // From any thread, at any time (also before Run or after it ended), but
-  // not from a signal handler. A second request while the shutdown lets the
-  // last requests out cuts that short.
+  // not from a signal handler. The first request starts the shutdown, which
+  // waits (within the stop timeout) until the links have sent what they
+  // hold; a second one ends that wait, and the links are cut.
   void RequestShutdown();
 
  private:
   std::string RunInApartment(const StartOptions& options, const ClientLine& clientLine);
   void StartStatusPage(StatusServer& server);
+  // Why the wait for the links ended early, or empty when they all ended.
+  std::string WaitForLinks(const BridgeCore& core);
 
   BridgeView& frontEnd_;
   StatusPageOptions statusPage_;
@@ -69,7 +78,8 @@ class App {
   // Every line and value for the front end passes here, on the loop's thread.
   StatusFeed feed_;
   BridgeView& view_ = feed_;
-  std::atomic<bool> shutdownRequested_{false};
+  std::chrono::seconds stopTimeout_ = kDefaultStopTimeout;
+  std::atomic<unsigned> shutdownRequests_{0};
   std::atomic<TW_APARTMENT> apartment_{0};
 };
 

@@ -1,6 +1,7 @@
 // tidewire: the host-mode bridge, in a window when a display is there, the
 // window module is installed beside the program and --console is not given;
 // headless otherwise.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -54,6 +55,7 @@ int main(int argc, char** argv) {
   if (window) {
     // The window keeps the main thread; the bridge runs on a second one.
     tw::App app(*window, parsed.options->statusPage, TIDEWIRE_VERSION);
+    app.SetStopTimeout(std::chrono::seconds(parsed.options->stopTimeoutSeconds));
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     std::thread loop([&] {
       error = app.Run(parsed.options->start, parsed.options->line);
@@ -64,6 +66,7 @@ int main(int argc, char** argv) {
   } else {
     tw::ConsoleView view(stdout);
     tw::App app(view, parsed.options->statusPage, TIDEWIRE_VERSION);
+    app.SetStopTimeout(std::chrono::seconds(parsed.options->stopTimeoutSeconds));
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     error = app.Run(parsed.options->start, parsed.options->line);
   }

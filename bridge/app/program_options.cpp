@@ -69,6 +69,17 @@ bool PortNumber(std::string_view text, std::uint16_t* port) {
   return true;
 }
 
+std::optional<int> StopTimeout(std::string_view text) {
+  if (text.empty() || text.size() > 4) return std::nullopt;
+  int seconds = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return std::nullopt;
+    seconds = seconds * 10 + (c - '0');
+  }
+  if (seconds > kMaxStopTimeoutSeconds) return std::nullopt;
+  return seconds;
+}
+
 }  // namespace
 
 ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
@@ -138,6 +149,14 @@ ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
       if (!PortNumber(port, &options.statusPage.port)) {
         return {std::nullopt, "--status-port needs a port number, 0 to 65535 (0: no status page), not " + LogBytes(port)};
       }
+    } else if (std::string seconds; value(arg, "--stop-timeout", &seconds, &error)) {
+      if (!error.empty()) return {std::nullopt, error};
+      const std::optional<int> parsed = StopTimeout(seconds);
+      if (!parsed) {
+        return {std::nullopt,
+                Cat("--stop-timeout wants 0 to ", kMaxStopTimeoutSeconds, " seconds, not ", LogBytes(seconds))};
+      }
+      options.stopTimeoutSeconds = *parsed;
     } else {
       return {std::nullopt, "unknown option " + LogBytes(arg)};
     }
@@ -177,11 +196,14 @@ options:
   --serial-flow FLOW      the serial line's flow control: none, rtscts, xonxoff (none)
   --status-address ADDR   serve the status page on this address (127.0.0.1)
   --status-port PORT      serve the status page on this port, 0 for none (8201)
+  --stop-timeout S        at shutdown, wait at most S seconds for the links to send
+                          what they hold (30)
   --help                  this text
   --version               the program's version
 
-SIGINT or SIGTERM ends it: the client is closed, the call-sign unregistered
-and the links disconnected.
+SIGINT, SIGTERM or SIGHUP ends it: the client is closed, the call-sign
+unregistered and the links disconnected once they have sent what they hold
+(within the stop timeout); a second signal cuts them at once.
 )");
 }
 

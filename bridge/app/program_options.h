@@ -18,9 +18,13 @@ struct ProgramOptions {
   ClientLine line;  // --pty or --serial: the client comes over it, not TCP
   StatusPageOptions statusPage;
   bool console = false;  // no window, even with a display
+  // How long a shutdown waits for the links to send what they hold.
+  int stopTimeoutSeconds = 30;
   bool help = false;
   bool version = false;
 };
+
+inline constexpr int kMaxStopTimeoutSeconds = 3600;
 
 struct ParsedProgramOptions {
   std::optional<ProgramOptions> options;

@@ -14,6 +14,7 @@ sigset_t ShutdownSignals() {
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
   return set;
 }
 
@@ -25,6 +26,9 @@ void SignalWatcher::TakeOverSignals() {
   // decides for itself what the signals mean.
   std::signal(SIGINT, SIG_DFL);
   std::signal(SIGTERM, SIG_DFL);
+  // SIGHUP (the terminal went away) is left ignored when it was: whoever
+  // started the program under nohup wants it to outlive the terminal.
+  if (std::signal(SIGHUP, SIG_DFL) == SIG_IGN) std::signal(SIGHUP, SIG_IGN);
   const sigset_t set = ShutdownSignals();
   pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }

@@ -1,4 +1,4 @@
-// SIGINT and SIGTERM as ordinary calls on a thread of their own: the
+// SIGINT, SIGTERM and SIGHUP as ordinary calls on a thread of their own: the
 // signals are blocked in every thread and one thread waits for them
 // (sigwait), so the callback may do anything a thread may (post to the
 // apartment, take locks), which a signal handler must not.
@@ -12,7 +12,7 @@ namespace tw {
 
 class SignalWatcher {
  public:
-  // Blocks SIGINT and SIGTERM in the calling thread, and so in every thread
+  // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread, and so in every thread
   // it starts afterwards, and ignores SIGPIPE (a write to a connection the
   // peer closed is an error of that write, not the end of the program).
   // Call first in main, before any thread exists: a thread started earlier

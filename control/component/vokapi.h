@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "control/beacon/l2_beacon.h"
@@ -296,6 +297,7 @@ class TVOKAPI {
   // Registration of calls on every engine port.
   void RegisterEverywhere(const Text& call);
   void RegisterOnOtherPorts(const Text& call);
+  int* AwaitedAnswers(const Text& call);
   bool RequestAllowed(std::string_view tag);
 
   // Raises a container event through a copy of its handler; an exception the
@@ -356,6 +358,9 @@ class TVOKAPI {
   // after the first registration went out, and whose answer was raised.
   std::vector<Text> registeredCalls_;
   std::vector<Text> reportedCalls_;
+  // Per call registered and not yet reported: how many ports have still to
+  // answer. A refusal is reported only when no port is left to accept.
+  std::vector<std::pair<Text, int>> awaitedAnswers_;
   bool portList_ = false;  // the engine listed its ports on this connection
 
   // Posted tasks check it: the component may be gone when they run.

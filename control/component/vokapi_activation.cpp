@@ -128,6 +128,7 @@ void TVOKAPI::LinkLost() {
   portInfo_ = false;
   registeredCalls_.clear();
   reportedCalls_.clear();
+  awaitedAnswers_.clear();
   portList_ = false;
   EndEveryChannel();
 }
@@ -136,6 +137,7 @@ void TVOKAPI::HandleReady() {
   LogLine(3, "{VOK} <OnVOKReady>");
   registeredCalls_.clear();
   reportedCalls_.clear();
+  awaitedAnswers_.clear();
   portList_ = false;
   if (register_) RegisterEverywhere(callSign_);
 }

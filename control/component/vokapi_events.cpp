@@ -101,12 +101,22 @@ void TVOKAPI::HandleRegister(const Text& call, const Text& reply) {
   LogLine(3, "{VOK} <OnRegister>");
   if (reply.empty()) return;
   // The call is registered on every port, and every port answers: the
-  // container hears the first answer only.
+  // container hears one answer, success as soon as one port accepted the
+  // call, a refusal once every port has refused it.
   for (const Text& reported : reportedCalls_) {
     if (SameStation(reported, call)) return;
   }
+  const bool accepted = reply[0] == 1;
+  int* awaited = AwaitedAnswers(call);
+  if (awaited != nullptr && --*awaited > 0 && !accepted) {
+    LogLine(3, [&] {
+      return Cat("{VOK} <OnRegister> Call(", call, ") refused on one port, ", *awaited, " to answer");
+    });
+    return;
+  }
+  std::erase_if(awaitedAnswers_, [&](const auto& entry) { return SameStation(entry.first, call); });
   reportedCalls_.push_back(call);
-  Raise("OnRegister", OnRegister, call, reply[0] == 1);
+  Raise("OnRegister", OnRegister, call, accepted);
 }
 
 void TVOKAPI::HandlePortFrames(int port, int count) {

@@ -1,6 +1,9 @@
 // TVOKAPI: the plain requests, by port and call-signs. Each reports whether
 // its frame really went to the engine.
 #include "control/component/vokapi.h"
+
+#include <algorithm>
+
 #include "control/link/text.h"
 
 namespace tw {
@@ -79,6 +82,7 @@ void TVOKAPI::VOKUnRegister(const Text& szCall) {
   if (!RequestAllowed("VOKUnRegister")) return;
   std::erase_if(registeredCalls_, [&](const Text& call) { return SameStation(call, szCall); });
   std::erase_if(reportedCalls_, [&](const Text& call) { return SameStation(call, szCall); });
+  std::erase_if(awaitedAnswers_, [&](const auto& awaited) { return SameStation(awaited.first, szCall); });
   link_->VOKUnRegister(szCall);
   for (int port = 2; port <= link_->PortMax(); ++port) link_->Write(port, 0, 'x', szCall, "", "");
 }
@@ -90,10 +94,24 @@ void TVOKAPI::RegisterEverywhere(const Text& call) {
   bool known = false;
   for (const Text& registered : registeredCalls_) known = known || SameStation(registered, call);
   if (!known) registeredCalls_.push_back(call);
+  // Every port answers; the ports listed later add theirs (HandlePortList).
+  const int answers = 1 + (portList_ ? std::max(0, link_->PortMax() - 1) : 0);
+  if (int* awaited = AwaitedAnswers(call)) {
+    *awaited = answers;
+  } else {
+    awaitedAnswers_.emplace_back(call, answers);
+  }
   // The engine keeps a registration per radio port: incoming connects on a
   // port reach only the calls registered there.
   link_->VOKRegister(call);
   if (portList_) RegisterOnOtherPorts(call);
+}
+
+int* TVOKAPI::AwaitedAnswers(const Text& call) {
+  for (auto& awaited : awaitedAnswers_) {
+    if (SameStation(awaited.first, call)) return &awaited.second;
+  }
+  return nullptr;
 }
 
 void TVOKAPI::RegisterOnOtherPorts(const Text& call) {
@@ -106,7 +124,10 @@ void TVOKAPI::HandlePortList() {
   // change nothing.
   if (portList_) return;
   portList_ = true;
-  for (const Text& call : std::vector<Text>(registeredCalls_)) RegisterOnOtherPorts(call);
+  for (const Text& call : std::vector<Text>(registeredCalls_)) {
+    if (int* awaited = AwaitedAnswers(call)) *awaited += std::max(0, link_->PortMax() - 1);
+    RegisterOnOtherPorts(call);
+  }
 }
 
 void TVOKAPI::VOKWrite(int iPort, int bPid, const Text& szDataKind, const Text& szFrom, const Text& szTo,

@@ -50,6 +50,7 @@ class AsioListenSocket final : public ListenSocket, private AsioStream::Events {
   void Reject() override;
   // Dropped while no client is connected.
   void Write(std::string_view bytes) override;
+  std::size_t WriteRoom() const override { return client_ ? client_->Room() : 0; }
   // The client still receives what was queued before it is closed.
   void CloseClient() override;
   void Close() override;

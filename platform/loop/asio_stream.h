@@ -8,6 +8,7 @@
 // Abort) before it goes away, so a late completion finds nobody to tell.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstddef>
@@ -71,6 +72,8 @@ class AsioStream : public std::enable_shared_from_this<AsioStream> {
   void Abort();
 
   std::size_t Queued() const { return outbox_.size() + sending_.size(); }
+  // What a Write may still add before it ends the stream.
+  std::size_t Room() const { return closed_ || finishing_ ? 0 : writeLimit_ - std::min(Queued(), writeLimit_); }
   const asio::ip::tcp::socket& Socket() const { return socket_; }
 
  private:

@@ -2,6 +2,9 @@
 // notifications; what the code under test writes is recorded.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,8 +40,11 @@ class FakeListenSocket : public ListenSocket {
     requestPending_ = false;
   }
   void Write(std::string_view bytes) override {
-    if (client_) writes.emplace_back(bytes);
+    if (!client_) return;
+    writes.emplace_back(bytes);
+    writeRoom -= std::min(writeRoom, bytes.size());
   }
+  std::size_t WriteRoom() const override { return client_ ? writeRoom : 0; }
   void CloseClient() override {
     client_ = false;
     listening_ = port_ != 0;
@@ -84,6 +90,9 @@ class FakeListenSocket : public ListenSocket {
   bool Listening() const { return listening_; }
 
   std::vector<std::string> writes;
+  // What the client's queue still takes; each write uses it up (a client
+  // that reads nothing).
+  std::size_t writeRoom = SIZE_MAX;
   bool refuseListen = false;
   std::string localAddress = "0.0.0.0";
   std::string place;  // as a terminal line would name itself

@@ -4,6 +4,7 @@
 // the owner refuses (and can report) newcomers itself.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -37,6 +38,10 @@ class ListenSocket {
   virtual void Accept() = 0;                    // takes the pending connection request
   virtual void Reject() = 0;                    // refuses it and keeps listening
   virtual void Write(std::string_view bytes) = 0;
+  // How many more bytes the client's connection queues; a write beyond it
+  // would end the connection. 0 without a client. Sources that never limit
+  // what they queue keep this default.
+  virtual std::size_t WriteRoom() const { return ClientConnected() ? SIZE_MAX : 0; }
   virtual void CloseClient() = 0;               // drops the client and listens again
   virtual void Close() = 0;                     // stops everything
   virtual bool ClientConnected() const = 0;

@@ -85,11 +85,13 @@ struct RecordingView : BridgeView {
   void ShowMyCall(const std::string& call) override { myCall = call; }
   void ShowDefaultPort(const std::string& text) override { port = text; }
   void ShowAccept(const std::string& text) override { accept = text; }
+  void ShowLinksUp(int count) override { linksUp.push_back(count); }
 
   std::vector<std::string> lines;
   std::string myCall = "(unset)";
   std::string port;
   std::string accept;
+  std::vector<int> linksUp;
 };
 
 inline std::string Block(std::string_view text) { return "\xC0"s + std::string(text) + "\xC0"; }

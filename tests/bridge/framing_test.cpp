@@ -90,5 +90,35 @@ TEST(BlockReader, BlocksSplitAtEveryOffsetGiveTheSameCallsAndReplies) {
   for (std::size_t cut = 0; cut < session.size(); ++cut) EXPECT_EQ(run(cut), whole) << cut;
 }
 
+// A "q" block leaves host mode: the blocks before it were carried out in host
+// mode, and only what follows it is read as the dialogue.
+TEST(LeavingHostMode, OnlyTheBytesAfterTheQuitBlockReachTheDialogue) {
+  const std::string quit = "INTFACE was HOST\rcmd:\rEH?";
+  const std::string reset = "\xC0\xC0S00\xC0";
+  struct Case {
+    std::string name, chunk, answer, calls;
+    bool hostMode;
+  } cases[] = {
+      {"dialogue lines inside data blocks",
+       "\xC0" "D1Aline\rRESET\r\xC0\xC0" "D1Ahello\xC0\xC0q\xC0", quit,
+       "AX25Send 1 line\rRESET\r;AX25Send 1 hello", false},
+      {"a call-sign line inside a data block", Block("D1AMYCALL N0NEW\r") + Block("Q"), quit,
+       "AX25Send 1 MYCALL N0NEW\r", false},
+      {"a RESET after the quit block", Block("D1Aone") + Block("q") + "RESET\r" + Block("D1Atwo"), quit + reset,
+       "AX25Send 1 one;AX25Send 1 two", true},
+      {"a block after the quit block is not host mode's", Block("q") + Block("D1Alate"), quit + "cmd:", "", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    BridgeHarness h;
+    h.StartHost();
+    h.Outgoing('A', "NOBODY-1");
+    EXPECT_EQ(h.Reply(c.chunk), c.answer);
+    EXPECT_EQ(h.control.TakeCalls(), c.calls);
+    EXPECT_EQ(h.core.hostmode(), c.hostMode);
+    EXPECT_EQ(h.core.mycall(), "N0CALL");
+  }
+}
+
 }  // namespace
 }  // namespace tw::testing

@@ -53,7 +53,7 @@ TEST_F(BridgeTest, HostCommandsAnswerAsAKamDoes) {
       {"X1A", "", "", "ERROR Unknown Hostmode Client request>"},
       {"?", Block("C00"), "", ""},
       {"D1Adata", Block("C1AA/V Link state is: DISCONNECTED"), "", ""},
-      // Leaving host mode, in either case; the dialogue then reads the same chunk.
+      // Leaving host mode, in either case; the block is answered as a terminal line too.
       {"q", "INTFACE was HOST\rcmd:\rEH?", "", ""},
       {"Q", "INTFACE was HOST\rcmd:\rEH?", "", ""},
   };

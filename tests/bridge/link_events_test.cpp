@@ -115,6 +115,66 @@ TEST_F(BridgeTest, TooMuchHeldForAnAbsentClientEndsThatLinkWithOneErrorLine) {
   EXPECT_TRUE(got.ends_with(std::string(250, 'x') + "\xC0" + Block("S1A*** DISCONNECTED")));
 }
 
+// A client whose queue fills (it stopped reading) is ended with one ERROR
+// line; its links stay, and what they send is held and reaches the next
+// client in order, wherever the queue filled, even when that one stops
+// reading in the middle of the held blocks too.
+TEST(ClientStopsReading, ItsConnectionEndsTheLinksStayAndTheNextClientGetsTheRestInOrder) {
+  const std::string big(600, 'b');  // three blocks: 256, 256 and 88 bytes of data
+  const std::vector<std::string> blocks = {
+      Block("D1Aone"), Block("D1A" + big.substr(0, 256)), Block("D1A" + big.substr(256, 256)),
+      Block("D1A" + big.substr(512)), Block("S1B*** CONNECTED to NOBODY-2"), Block("D1Btwo"),
+      Block("S1A*** DISCONNECTED")};
+  struct Case {
+    std::size_t first;   // blocks the first client's queue takes
+    std::size_t second;  // blocks the second client's queue takes, of those left
+  } cases[] = {{0, 99}, {1, 99}, {2, 99}, {3, 1}, {4, 0}, {6, 99}, {7, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(Cat("first ", c.first, ", second ", c.second));
+    BridgeHarness h;
+    h.StartHost();
+    const std::int32_t a = h.Outgoing('A', "NOBODY-1");
+    auto room = [&](std::size_t from, std::size_t count) {
+      std::size_t bytes = 0;
+      for (std::size_t i = from; i < std::min(blocks.size(), from + count); ++i) bytes += blocks[i].size();
+      return bytes;
+    };
+    h.Socket().writeRoom = room(0, c.first);
+    h.core.OnAX25Receive(a, "one");
+    h.core.OnAX25Receive(a, big);
+    const std::int32_t b = h.Incoming("NOBODY-2");
+    h.core.OnAX25Receive(b, "two");
+    h.Ended(a);
+
+    std::string got = h.Written();
+    const std::size_t ended = c.first < blocks.size() ? 1 : 0;
+    EXPECT_EQ(std::count_if(h.view.lines.begin(), h.view.lines.end(),
+                            [](const std::string& line) { return line.starts_with("ERROR"); }),
+              ended);
+    EXPECT_EQ(h.Logged("ERROR the client stopped reading and its queue is full: connection closed, links kept"),
+              ended == 1);
+    EXPECT_EQ(h.Socket().ClientConnected(), ended == 0);
+    EXPECT_EQ(h.control.TakeCalls(), "");  // no link ended for it
+    EXPECT_EQ(h.State(2), StreamState::Connected);
+
+    const std::size_t left = blocks.size() - std::min(c.first, blocks.size());
+    h.Socket().writeRoom = room(c.first, c.second);
+    h.Socket().ClientConnects();
+    got += h.Written();
+    if (c.second < left) {
+      EXPECT_FALSE(h.Socket().ClientConnected());
+      h.Socket().writeRoom = SIZE_MAX;
+      h.Socket().ClientConnects();
+      got += h.Written();
+    }
+    std::string all;
+    for (const std::string& block : blocks) all += block;
+    EXPECT_EQ(got, all);
+    EXPECT_TRUE(h.core.Held().Empty());
+    EXPECT_EQ(h.core.Held().Held(1) + h.core.Held().Held(2), 0u);
+  }
+}
+
 TEST_F(BridgeTest, ReadyRegistrationAndRefusalsAreLoggedAsWhatTheyAre) {
   StartHost();
   core.OnReady(true);

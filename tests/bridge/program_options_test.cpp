@@ -131,5 +131,33 @@ TEST(ProgramOptions, TheStatusPageIsOnLoopbackUnlessMovedOrSwitchedOff) {
   }
 }
 
+TEST(ProgramOptions, StopTimeoutIsWholeSecondsWithinAnHour) {
+  struct Case {
+    std::vector<std::string> args;
+    int seconds;  // -1: refused
+  } cases[] = {
+      {{"N0CALL"}, 30},
+      {{"--stop-timeout", "5", "N0CALL"}, 5},
+      {{"--stop-timeout=0"}, 0},
+      {{"--stop-timeout", "3600"}, 3600},
+      {{"--stop-timeout", "3601"}, -1},
+      {{"--stop-timeout", "-1"}, -1},
+      {{"--stop-timeout", "2.5"}, -1},
+      {{"--stop-timeout", ""}, -1},
+      {{"--stop-timeout", "99999999999"}, -1},
+      {{"--stop-timeout"}, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front() + (c.args.size() > 1 ? " " + c.args[1] : ""));
+    const ParsedProgramOptions parsed = ParseProgramOptions(c.args);
+    ASSERT_EQ(parsed.options.has_value(), c.seconds >= 0) << parsed.error;
+    if (parsed.options) {
+      EXPECT_EQ(parsed.options->stopTimeoutSeconds, c.seconds);
+    } else {
+      EXPECT_NE(parsed.error.find("--stop-timeout"), std::string::npos) << parsed.error;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace tw

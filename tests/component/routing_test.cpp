@@ -50,6 +50,37 @@ TEST_F(Routing, TheCallIsRegisteredOnEveryPortAndTheContainerHearsOneAnswer) {
   EXPECT_EQ(Events(), "OnRegister(N0ALIAS,true)");
 }
 
+// Each of three ports answers the registration; the container hears success
+// once any port accepted, a refusal only when all three refused.
+TEST(Registration, OneAnswerSuccessIfAnyPortAccepted) {
+  struct Case {
+    std::string answers;  // port 1, 2, 3: '1' accepted, '0' refused
+    std::vector<std::string> events;  // after each answer
+  } cases[] = {
+      {"111", {"OnRegister(N0ALIAS,true)", "", ""}},
+      {"100", {"OnRegister(N0ALIAS,true)", "", ""}},
+      {"010", {"", "OnRegister(N0ALIAS,true)", ""}},
+      {"001", {"", "", "OnRegister(N0ALIAS,true)"}},
+      {"000", {"", "", "OnRegister(N0ALIAS,false)"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.answers);
+    ComponentHarness h;
+    h.BringUp(3);
+    h.api.VOKRegister("N0ALIAS");
+    for (int port = 1; port <= 3; ++port) {
+      const char answer = c.answers[static_cast<std::size_t>(port - 1)] == '1' ? '\1' : '\0';
+      h.Engine(InFrame('X', port, std::string(1, answer), "N0ALIAS"));
+      EXPECT_EQ(h.Events(), c.events[static_cast<std::size_t>(port - 1)]) << "after port " << port;
+      h.events.clear();
+    }
+    // A new request gets a new answer.
+    h.api.VOKRegister("N0ALIAS");
+    h.Engine(InFrame('X', 1, std::string(1, '\1'), "N0ALIAS"));
+    EXPECT_EQ(h.Events(), "OnRegister(N0ALIAS,true)");
+  }
+}
+
 TEST_F(Routing, RegistrationAtConnectingCoversThePortsListedLater) {
   api.SetRegister(true);
   api.SetCallSign(kOwn);

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
 #include "tests/e2e/agw_client.h"
 #include "tests/e2e/direwolf_pair.h"
@@ -34,7 +37,10 @@ class ProgramDirewolfTest : public ::testing::Test {
     if (!pair_) GTEST_SKIP() << "Dire Wolf cannot run here: " << whyNot;
     dir_ = program_test::TempDirectory();
     ASSERT_FALSE(dir_.empty());
-    ASSERT_TRUE(tidewire_.Start(dir_, CallA() + ",1,true", pair_->A().agwPort, whyNot)) << whyNot;
+    // Two modems on a loaded machine may take longer than the default stop
+    // timeout to send a message.
+    ASSERT_TRUE(tidewire_.Start(dir_, CallA() + ",1,true", pair_->A().agwPort, whyNot, {"--stop-timeout", "150"}))
+        << whyNot;
     ASSERT_TRUE(tidewire_.process.WaitForOutput("MyCall: " + CallA(), kConnectTimeout)) << "never registered";
     ASSERT_TRUE(station_.Connect(pair_->B().agwPort, whyNot)) << whyNot;
     station_.Send('X', 1, CallB());
@@ -87,6 +93,32 @@ TEST_F(ProgramDirewolfTest, MessageSentAndDisconnectedAtOnceArrivesWhole) {
   EXPECT_TRUE(received == message) << "received " << received.size() << " bytes, not the message";
   EXPECT_TRUE(disconnected);
   EXPECT_TRUE(station_.WaitForKind('d', kDisconnectTimeout)) << "B never saw the link end";
+}
+
+// Stopped 0.2 s after the client disconnected: the program waits until Dire
+// Wolf has sent the message, then ends with status 0.
+TEST_F(ProgramDirewolfTest, StoppedRightAfterTheMessageItStillArrivesWhole) {
+  ASSERT_NO_FATAL_FAILURE(ConnectStreamA());
+  std::string message;
+  for (std::size_t i = 0; i < 2000; ++i) message += static_cast<char>((i * 13 + i / 256) & 0xFF);
+
+  ASSERT_TRUE(client_.SendData('A', message));
+  client_.SendCommand('A', "D");
+  std::this_thread::sleep_for(Millis(200));
+  const auto signalled = Clock::now();
+  tidewire_.process.Signal(SIGTERM);
+  std::string received;
+  for (const Frame& frame : station_.ReceiveData(CallA(), message.size(), kMessageTimeout)) received += frame.data;
+  const std::optional<int> status = tidewire_.process.WaitForExit(kMessageTimeout);
+  const double took = std::chrono::duration<double>(Clock::now() - signalled).count();
+  std::cout << "received " << received.size() << " of " << message.size() << " bytes, tidewire ended " << took
+            << " s after SIGTERM\n";
+  EXPECT_TRUE(received == message) << "received " << received.size() << " bytes, not the message";
+  EXPECT_EQ(status, 0);
+  EXPECT_TRUE(station_.WaitForKind('d', kDisconnectTimeout)) << "B never saw the link end";
+  const std::string log = tidewire_.process.Output();
+  EXPECT_NE(log.find("waiting for 1 links to send what they hold"), std::string::npos) << log;
+  EXPECT_NE(log.find("stream A link to " + CallB() + " ended, 0 left"), std::string::npos) << log;
 }
 
 TEST_F(ProgramDirewolfTest, RemoteDisconnectFreesTheStream) {

@@ -166,16 +166,18 @@ bool LoopbackEngine::Start(const std::string& dir, std::uint16_t wanted, const s
 }
 
 bool Tidewire::Start(const std::string& dir, const std::string& commandLine, std::uint16_t enginePort,
-                     std::string& error, bool statusPage) {
+                     std::string& error, const std::vector<std::string>& options, bool statusPage) {
   // The control from this build, side by side, whatever a user registered.
   setenv("TIDEWIRE_COM_REGISTRY", (dir + "/com-registry").c_str(), 1);
   for (int attempt = 0; attempt < 5; ++attempt) {
     listenPort = FreePort();
     statusPort = statusPage ? FreePort() : 0;
     const std::string line = commandLine + "," + std::to_string(enginePort) + "," + std::to_string(listenPort);
-    if (!process.Start({BuildProgram("tidewire"), "--listen-address", "127.0.0.1", "--status-port",
-                        std::to_string(statusPort), line},
-                       dir + "/tidewire.log", error)) {
+    std::vector<std::string> args = {BuildProgram("tidewire"), "--listen-address", "127.0.0.1", "--status-port",
+                                     std::to_string(statusPort)};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(line);
+    if (!process.Start(args, dir + "/tidewire.log", error)) {
       return false;
     }
     const bool up = process.WaitForOutput("listening for the client on", Millis(20000)) &&

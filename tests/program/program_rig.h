@@ -62,11 +62,12 @@ std::uint16_t FreePort();
 
 // tidewire on 127.0.0.1 at a free port, started with the command line's
 // first three fields (`mycall,defport,acceptany`) followed by
-// ",<engine port>,<listen port>"; up once it listens. Without a status page
-// unless `statusPage`, which then is on a free port too (statusPort).
+// ",<engine port>,<listen port>", after `options`; up once it listens. Without
+// a status page unless `statusPage`, which then is on a free port too
+// (statusPort).
 struct Tidewire {
   bool Start(const std::string& dir, const std::string& commandLine, std::uint16_t enginePort,
-             std::string& error, bool statusPage = false);
+             std::string& error, const std::vector<std::string>& options = {}, bool statusPage = false);
   ChildProcess process;
   std::uint16_t listenPort = 0;
   std::uint16_t statusPort = 0;

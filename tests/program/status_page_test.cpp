@@ -32,7 +32,7 @@ class StatusPageTest : public ::testing::Test {
     ASSERT_FALSE(dir_.empty());
     std::string error;
     ASSERT_TRUE(engine_.Start(dir_, 0, {"--ports", "2"}, error)) << error;
-    ASSERT_TRUE(tidewire_.Start(dir_, "N0CALL,1,true", engine_.port, error, true)) << error;
+    ASSERT_TRUE(tidewire_.Start(dir_, "N0CALL,1,true", engine_.port, error, {}, true)) << error;
     ASSERT_TRUE(tidewire_.process.WaitForOutput("MyCall: N0CALL", kWait)) << "never registered";
   }
 
@@ -111,7 +111,7 @@ TEST(StatusPagePort, APortInUseIsLoggedAndTheBridgeRunsOn) {
   LoopbackEngine engine;
   ASSERT_TRUE(engine.Start(dir, 0, {}, error)) << error;
   Tidewire first;
-  ASSERT_TRUE(first.Start(dir, "N0CALL,1,true", engine.port, error, true)) << error;
+  ASSERT_TRUE(first.Start(dir, "N0CALL,1,true", engine.port, error, {}, true)) << error;
 
   setenv("TIDEWIRE_COM_REGISTRY", (dir + "/com-registry").c_str(), 1);
   const std::uint16_t listen = FreePort();

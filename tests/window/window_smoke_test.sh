@@ -3,15 +3,19 @@
 # engine and shows the engine's version line in its log, the engine's and the
 # client's state and the stream table; Help opens without
 # and with "strmread.txt" in the working directory, About opens and closes;
-# closing the main window runs the shutdown (the engine sees the call-sign
-# unregistered) and the program exits with status 0. The window writes what
-# it shows to a probe file (TIDEWIRE_UI_PROBE), which is what is checked.
-#   window_smoke_test.sh TIDEWIRE LOOPBACK_ENGINE STRMREAD_TXT
+# Escape leaves the main window open; closing it while a stream holds a link
+# asks first (Cancel keeps it), and once confirmed runs the shutdown (the
+# link ended at the engine, the call-sign unregistered) and the program exits
+# with status 0. The window writes what it shows to a probe file
+# (TIDEWIRE_UI_PROBE), which is what is checked.
+#   window_smoke_test.sh TIDEWIRE LOOPBACK_ENGINE STRMREAD_TXT CLOSE_WINDOW HOSTMODE_CLIENT
 set -euo pipefail
 
 tidewire=$1
 engine=$2
 helpfile=$3
+close_window=$4
+client=$5
 
 work=$(mktemp -d)
 pids=()
@@ -108,8 +112,32 @@ key "$(xdotool getactivewindow 2>/dev/null || echo "$window")" Return || true
 xdotool key Return 2>/dev/null || true
 await "^about=hidden$"
 
-# Closing the main window (Help still open) ends the program.
+# Escape is not a close.
 key "$window" Escape
+sleep 1
+kill -0 "$tidewire_pid" 2>/dev/null || fail "Escape ended the program"
+grep -q "^main=shown$" probe || fail "Escape hid the main window"
+
+# A mail client with a link to the echo station, kept open meanwhile.
+printf 'connect ECHO\nwait 120\n' >"$work/client.script"
+"$client" --port "$listen" --script "$work/client.script" >"$work/client.out" 2>&1 &
+pids+=($!)
+await "^links=1$"
+
+# Closing asks while a link is up; Cancel keeps everything.
+"$close_window" "$window" || fail "the close request could not be sent"
+await "^question=1 links are up. Close them and quit?$"
+sleep 0.5
+xdotool key Escape 2>/dev/null || true
+await "^question=$"
+kill -0 "$tidewire_pid" 2>/dev/null || fail "Cancel ended the program"
+grep -q "^main=shown$" probe || fail "Cancel hid the main window"
+
+# Closing the main window (Help still open) and confirming ends the program.
+"$close_window" "$window" || fail "the close request could not be sent"
+await "^question=1 links are up. Close them and quit?$"
+sleep 0.5
+xdotool key Return 2>/dev/null || true
 status=0
 for _ in $(seq 150); do
   kill -0 "$tidewire_pid" 2>/dev/null || break
@@ -120,4 +148,5 @@ wait "$tidewire_pid" || status=$?
 grep -q "^main=hidden$" probe || fail "the main window is still shown"
 grep -q "^help=hidden$" probe || fail "the help window is still shown"
 grep -q "Kind\[x\].*From(N0CALL)" "$work/engine.err" || fail "the engine never saw the call-sign unregistered"
+grep -q "Kind\[d\].*From(N0CALL) To(ECHO)" "$work/engine.err" || fail "the engine never saw the link end"
 echo "window smoke test passed"

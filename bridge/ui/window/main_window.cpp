@@ -130,6 +130,9 @@ void MainWindow::MenuAbout(Fl_Widget*, void* self) {
 }
 
 void MainWindow::Closing(Fl_Widget*, void* self) {
+  // FLTK calls a window's callback for the Escape key as well; a keypress
+  // must not end every link and the client's session.
+  if (Fl::event() == FL_SHORTCUT && Fl::event_key() == FL_Escape) return;
   auto* window = static_cast<MainWindow*>(self);
   if (window->actions_.close) window->actions_.close();
 }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace tw::window {
 
@@ -17,7 +18,8 @@ void UiProbe::Write(const UiSnapshot& s) const {
                            "\naccept=" + s.accept + "\nmain=" + (s.mainShown ? "shown" : "hidden") +
                            "\nhelp=" + (s.helpShown ? "shown" : "hidden") + "\nhelp-source=" + s.helpSource +
                            "\nhelp-head=" + s.helpHead + "\nabout=" + (s.aboutShown ? "shown" : "hidden") +
-                           "\n" + state + "log:\n" + s.log;
+                           "\n" + state + "links=" + std::to_string(s.linksUp) + "\nquestion=" + s.question +
+                           "\nlog:\n" + s.log;
   const std::string temporary = path_ + ".new";
   if (std::FILE* file = std::fopen(temporary.c_str(), "wb")) {
     const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();

@@ -22,6 +22,8 @@ struct UiSnapshot {
   std::string engine;
   std::string client;
   std::vector<std::string> streams;  // each row's cells, joined by "|"
+  int linksUp = 0;
+  std::string question;  // the question the window asks now, if any
   std::string log;
 };
 

@@ -21,7 +21,7 @@ struct StatusSnapshot;
 namespace tw::window {
 
 struct Update {
-  enum class Kind { kLog, kMyCall, kPort, kAccept, kStatus, kFinished };
+  enum class Kind { kLog, kMyCall, kPort, kAccept, kStatus, kLinksUp, kFinished };
   Kind kind;
   std::string text;
   std::shared_ptr<const StatusSnapshot> status = nullptr;  // for kStatus

@@ -1,9 +1,11 @@
 #include "bridge/ui/window/window_front_end.h"
 
 #include <FL/Fl.H>
+#include <FL/fl_ask.H>
 #include <X11/Xlib.h>
 
 #include <cstdlib>
+#include <string>
 
 #include "bridge/ui/window/help_window.h"
 #include "bridge/ui/window/layout.h"
@@ -36,6 +38,7 @@ struct WindowFrontEnd::Impl {
         case Update::Kind::kPort: main->ShowDefaultPort(update.text); break;
         case Update::Kind::kAccept: main->ShowAccept(update.text); break;
         case Update::Kind::kStatus: main->ShowStatus(*update.status); break;
+        case Update::Kind::kLinksUp: linksUp = std::atoi(update.text.c_str()); break;
         case Update::Kind::kFinished: CloseAll(); break;
       }
     }
@@ -59,6 +62,8 @@ struct WindowFrontEnd::Impl {
     s.helpSource = help.Loaded().source;
     s.helpHead = help.Loaded().text.substr(0, help.Loaded().text.find('\n'));
     s.aboutShown = aboutShown;
+    s.linksUp = linksUp;
+    s.question = question;
     s.log = main->Log().Text();
     s.engine = main->EngineText();
     s.client = main->ClientText();
@@ -75,6 +80,8 @@ struct WindowFrontEnd::Impl {
   std::unique_ptr<MainWindow> main;
   UiProbe probe;
   bool aboutShown = false;
+  int linksUp = 0;
+  std::string question;
 };
 
 WindowFrontEnd::WindowFrontEnd(std::vector<std::string> helpDirectories)
@@ -93,6 +100,8 @@ void WindowFrontEnd::ShowAccept(const std::string& text) { impl_->queue.Push({Up
 void WindowFrontEnd::ShowStatus(const std::shared_ptr<const StatusSnapshot>& snapshot) {
   if (snapshot) impl_->queue.Push({Update::Kind::kStatus, {}, snapshot});
 }
+
+void WindowFrontEnd::ShowLinksUp(int count) { impl_->queue.Push({Update::Kind::kLinksUp, std::to_string(count)}); }
 void WindowFrontEnd::Finished() { impl_->queue.Push({Update::Kind::kFinished, {}}); }
 
 void WindowFrontEnd::Run(std::function<void()> close) {
@@ -110,6 +119,16 @@ void WindowFrontEnd::Run(std::function<void()> close) {
     impl.Snapshot();
   };
   actions.close = [&impl, close = std::move(close)] {
+    if (impl.linksUp > 0) {
+      // Closing ends the links (each once it has sent what it holds).
+      impl.question = std::to_string(impl.linksUp) + " links are up. Close them and quit?";
+      impl.Snapshot();
+      fl_message_title(kCaption);
+      const int answer = fl_choice("%s", "Cancel", "Quit", nullptr, impl.question.c_str());
+      impl.question.clear();
+      impl.Snapshot();
+      if (answer != 1) return;
+    }
     // The help window goes with the main window: the program ends.
     impl.CloseAll();
     impl.Snapshot();

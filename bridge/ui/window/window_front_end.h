@@ -6,7 +6,8 @@
 // UiQueue, which wakes the window's thread (Fl::awake) to show them. The
 // user's one action that concerns the bridge, closing the window, calls the
 // `close` function given to Run, which asks the bridge to shut down (the
-// program posts that to the loop). Help and About are the window's own.
+// program posts that to the loop); while links are up the window asks
+// first. Help and About are the window's own.
 #pragma once
 
 #include <functional>
@@ -32,6 +33,7 @@ class WindowFrontEnd final : public WindowView {
   void ShowDefaultPort(const std::string& text) override;
   void ShowAccept(const std::string& text) override;
   void ShowStatus(const std::shared_ptr<const StatusSnapshot>& snapshot) override;
+  void ShowLinksUp(int count) override;
 
   void Run(std::function<void()> close) override;
   void Finished() override;
