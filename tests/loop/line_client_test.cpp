@@ -180,6 +180,7 @@ TEST_F(LineClientTest, ThePseudoTerminalsLinkIsMadeOnlyWhereNothingElseIs) {
     ASSERT_EQ(line->Listen(0), c.listens) << line->Place();
     if (!c.listens) {
       EXPECT_NE(line->Place().find(c.reason), std::string::npos) << line->Place();
+      EXPECT_EQ(line->Place().rfind("pseudo-terminal " + link + ": ", 0), 0u) << "no slave to name";
       if (fs::exists(fs::symlink_status(link))) {
         EXPECT_FALSE(fs::is_symlink(fs::symlink_status(link))) << "what was there is left alone";
       }
