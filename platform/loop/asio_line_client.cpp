@@ -234,13 +234,12 @@ void AsioLineClient::WriteDone(const std::shared_ptr<Stay>& stay, const std::err
   Pump(stay);
 }
 
+// Short enough for one log line; the start-up line named the device.
 std::string AsioLineClient::Failure(const std::error_code& ec) const {
-  std::string failure = line_.path + ": " + ec.message();
-  if (!IsPty()) {
-    const auto ms = reopenDelay_.count();
-    failure += "; opening it again every " + (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
-  }
-  return failure;
+  if (IsPty()) return ec.message() + " on the pseudo-terminal";
+  const auto ms = reopenDelay_.count();
+  return ec.message() + " on the serial line; opening it again every " +
+         (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms");
 }
 
 void AsioLineClient::EndStay(bool farEndGone) {

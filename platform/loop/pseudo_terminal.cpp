@@ -87,6 +87,7 @@ void PseudoTerminal::Close() {
   if (master_ >= 0 && ownsMaster_) ::close(master_);
   master_ = -1;
   ownsMaster_ = true;
+  slaveName_.clear();
 }
 
 bool PseudoTerminal::FarEndOpen() const {

@@ -89,8 +89,15 @@ TEST(ClientOptions, ReadsTheCommandLine) {
   EXPECT_FALSE(parsed.options->reset);
   EXPECT_EQ(parsed.options->script, "s.txt");
   EXPECT_EQ(parsed.options->timeout, 9s);
-  for (auto args : std::vector<std::vector<std::string>>{
-           {"--port", "0"}, {"--port", "65536"}, {"--stream", "K"}, {"--port"}, {"--timeout", "0"}, {"extra"}}) {
+  EXPECT_EQ(parsed.options->line, "");
+  EXPECT_EQ(ParseClientOptions({"--line", "/tmp/kam"}).options->line, "/tmp/kam");
+  for (auto args : std::vector<std::vector<std::string>>{{"--port", "0"},
+                                                         {"--port", "65536"},
+                                                         {"--stream", "K"},
+                                                         {"--port"},
+                                                         {"--timeout", "0"},
+                                                         {"extra"},
+                                                         {"--line", ""}}) {
     EXPECT_FALSE(ParseClientOptions(args).options) << args[0];
   }
 }

@@ -28,8 +28,8 @@ ParsedClientOptions ParseClientOptions(const std::vector<std::string>& args) {
       options.reset = false;
       continue;
     }
-    bool takesValue = arg == "--host" || arg == "--port" || arg == "--stream" || arg == "--script" ||
-                      arg == "--timeout";
+    bool takesValue = arg == "--host" || arg == "--port" || arg == "--line" || arg == "--stream" ||
+                      arg == "--script" || arg == "--timeout";
     if (!takesValue) return {std::nullopt, Cat("unknown argument ", arg)};
     if (i + 1 == args.size()) return {std::nullopt, Cat(arg, " needs a value")};
     const std::string& value = args[++i];
@@ -40,6 +40,9 @@ ParsedClientOptions ParseClientOptions(const std::vector<std::string>& args) {
       auto port = Number(value, 1, 65535);
       if (!port) return {std::nullopt, Cat("--port wants 1 to 65535, not ", value)};
       options.port = static_cast<std::uint16_t>(*port);
+    } else if (arg == "--line") {
+      if (value.empty()) return {std::nullopt, "--line needs a path"};
+      options.line = value;
     } else if (arg == "--stream") {
       char letter = value.size() == 1 ? UpperText(value)[0] : '\0';
       if (letter < 'A' || letter > 'J') return {std::nullopt, Cat("--stream wants a letter from A to J, not ", value)};
@@ -64,6 +67,8 @@ std::string ClientUsage(std::string_view program) {
              "\n",
              "  --host H          the bridge's address (default 127.0.0.1)\n",
              "  --port N          its TCP port (default 8200)\n",
+             "  --line PATH       open this terminal line instead of TCP (the bridge's --pty\n",
+             "                    link, or a serial device)\n",
              "  --stream L        the current stream at start, A to J (default A)\n",
              "  --no-reset        skip the dialogue: the bridge is in host mode already\n",
              "  --script FILE     read the commands from FILE instead of standard input\n",

@@ -13,6 +13,7 @@ namespace tw::hostmode {
 struct ClientOptions {
   std::string host = "127.0.0.1";
   std::uint16_t port = 8200;
+  std::string line;        // a terminal line to open instead of TCP
   char stream = 'A';       // the current stream at start
   bool reset = true;       // play the terminal dialogue up to RESET
   std::string script;      // empty: commands come from standard input

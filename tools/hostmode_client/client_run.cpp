@@ -61,8 +61,13 @@ class Client {
   }
 
   int Run(LineQueue& lines) {
-    out_ << "connecting to " << options_.host << ":" << options_.port << std::endl;
-    if (!session_.Connect(options_.host, options_.port, options_.timeout)) return Failed("");
+    if (options_.line.empty()) {
+      out_ << "connecting to " << options_.host << ":" << options_.port << std::endl;
+      if (!session_.Connect(options_.host, options_.port, options_.timeout)) return Failed("");
+    } else {
+      out_ << "opening " << options_.line << std::endl;
+      if (!session_.OpenLine(options_.line)) return Failed("");
+    }
     if (options_.reset) {
       if (!session_.EnterHostMode(options_.timeout)) {
         return Failed(" (if the bridge is in host mode already, use --no-reset)");
