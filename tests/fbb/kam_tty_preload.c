@@ -34,6 +34,7 @@ static void next(const char* name, void* function, size_t size) {
   void* found = dlsym(RTLD_NEXT, name);
   memcpy(function, &found, size);
 }
+
 static int complained;
 
 static int tty(void) {
