@@ -20,6 +20,11 @@ StatusSnapshot BuildSnapshot(const BridgeCore& core, BridgeControl& control) {
       row.via = info.szVIA;
       row.radioPort = info.iPort;
     }
+    std::int32_t frames = 0;
+    std::int32_t bytes = 0;
+    if (control.AX25Outstanding(stream.chanid, frames, bytes) && frames > 0) {
+      row.framesHeld = static_cast<std::uint32_t>(frames);
+    }
   }
   const BridgeCore::EngineState& engine = core.Engine();
   // The engine lists its ports some time after it answered.
