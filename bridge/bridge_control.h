@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -37,6 +38,10 @@ class BridgeControl {
   // `VOKVersion` get (DISPID 47): "major.minor" of the engine, "0.0" before
   // it has answered.
   virtual std::string VOKVersion() = 0;
+
+  // The engine's radio ports by name, 1 upward (`PortMax` and each port's
+  // `GetPortInfo`); empty while the control has not had the list.
+  virtual std::vector<std::string> PortNames() = 0;
 
   // `VOKRegister` / `VOKUnRegister` (DISPIDs 8, 9): (un)registers a call-sign
   // with the engine; the answer comes later as OnRegister.

@@ -37,6 +37,7 @@ void BridgeCore::addlog(std::string_view text) { view_.addlog(std::string(text))
 
 std::string BridgeCore::initvars(const StartOptions& options) {
   streams_ = StreamTable{};
+  records_ = {};
   config_ = CommandLine{};
   hostmode_ = options.hostMode;
   rxbuf_.Reset();
@@ -215,9 +216,12 @@ void BridgeCore::HeldOverflow(int s) {
   }
   if (!linkUp) return;
   if (control_.AX25Disconnect(stream.chanid)) {
-    if (streams_.Holding(stream.chanid) == s) streams_[s].strmstate = StreamState::Disconnecting;
+    if (streams_.Holding(stream.chanid) == s) {
+      streams_[s].strmstate = StreamState::Disconnecting;
+      endAsked_.at(static_cast<std::size_t>(s)) = LinkEnd::Bridge;
+    }
   } else if (streams_.Holding(stream.chanid) == s) {
-    EndStream(s);
+    EndStream(s, LinkEnd::Bridge);
   }
 }
 

@@ -94,7 +94,10 @@ void BridgeCore::HostData(int s) {
       const std::string data = KAMtoAX25(block_.blkdata);
       if (data.empty()) return;
       const std::int32_t chanid = stream.chanid;
-      if (control_.AX25Send(chanid, data)) return;
+      if (control_.AX25Send(chanid, data)) {
+        Record(s).sent += data.size();
+        return;
+      }
       // What cannot be sent must not vanish unseen: end the link and say so.
       streams_.Free(s);
       control_.AX25Disconnect(chanid);
@@ -128,8 +131,9 @@ void BridgeCore::HostConnect(int s, std::string_view text) {
       } else {
         chanid = control_.AX25Connect(request.port, mycall_, request.destination, request.via);
         if (chanid == 0) {
+          const ConnectFacts facts{mycall_, request.destination, request.via, request.port, engineUp_, enginePorts_};
           addlog("ERROR AX25Connect refused " + LogBytes(request.destination) + " on radio port" +
-                 PortText(request.port));
+                 PortText(request.port) + ": " + ConnectRefusalReason(facts));
         }
       }
       sendblock("C1" + L);
@@ -139,6 +143,8 @@ void BridgeCore::HostConnect(int s, std::string_view text) {
         return;
       }
       streams_[s] = {chanid, StreamState::Connecting};
+      Record(s) = {mycall_, request.destination, request.via, request.port};
+      addlog(LinkConnecting(StreamTable::Letter(s), Record(s)));
       return;
     }
     case StreamState::Connected:
@@ -166,7 +172,10 @@ void BridgeCore::HostDisconnect(int s) {
   }
   if (control_.AX25Disconnect(stream.chanid)) {
     sendblock("C1" + L);
-    if (streams_.Holding(stream.chanid) == s) streams_[s].strmstate = StreamState::Disconnecting;
+    if (streams_.Holding(stream.chanid) == s) {
+      streams_[s].strmstate = StreamState::Disconnecting;
+      endAsked_.at(static_cast<std::size_t>(s)) = LinkEnd::Client;
+    }
     return;
   }
   // The control no longer knows the link, so no event will ever free the

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "bridge/log_text.h"
+#include "control/link/text.h"
 
 namespace tw {
 
@@ -32,8 +33,17 @@ bool BridgeCore::Info(std::int32_t chanid, const char* failure) {
 
 std::string BridgeCore::ViaSuffix() const { return info_.szVIA.empty() ? "" : " VIA " + info_.szVIA; }
 
-// The stream's link has ended: free it and tell the client.
-void BridgeCore::EndStream(int s) {
+// The stream's link has ended: log how, free it and tell the client.
+void BridgeCore::EndStream(int s, LinkEnd by) {
+  const char L = StreamTable::Letter(s);
+  const LinkRecord& link = Record(s);
+  if (streams_[s].strmstate == StreamState::Connecting && by == LinkEnd::FarEnd) {
+    const bool noticed = notice_ && notice_->port == link.port && SameStation(notice_->remote, link.remote);
+    addlog(!engineUp_ && !noticed ? LinkEngineDown(L, link) : LinkNoAnswer(L, link, noticed ? notice_->text : ""));
+  } else {
+    addlog(LinkDisconnected(L, link, by));
+  }
+  endAsked_.at(static_cast<std::size_t>(s)).reset();
   streams_.Free(s);
   TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + "*** DISCONNECTED")}, true);
 }
@@ -49,6 +59,8 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
   if (const int s = streams_.Holding(iChannelId); s != 0) {
     if (streams_[s].strmstate != StreamState::Connecting) return;
     streams_[s].strmstate = StreamState::Connected;
+    if (!info_.szTo.empty()) Record(s).remote = info_.szTo;
+    addlog(LinkConnected(StreamTable::Letter(s), Record(s)));
     TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + connected)});
     return;
   }
@@ -56,6 +68,8 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
   const int s = streams_.FirstFree();
   if (s != 0 && (config_.acceptany || info_.iPort == config_.defport)) {
     streams_[s] = {iChannelId, StreamState::Connected};
+    Record(s) = {info_.szFrom, info_.szTo, info_.szVIA, info_.iPort, 0, 0, true};
+    addlog(LinkIncoming(StreamTable::Letter(s), Record(s)));
     TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + connected)});
     return;
   }
@@ -69,12 +83,25 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
 }
 
 void BridgeCore::OnAX25Disconnect(std::int32_t iChannelId) {
-  if (const int s = streams_.Holding(iChannelId); s != 0) EndStream(s);
+  if (const int s = streams_.Holding(iChannelId); s != 0) EndStream(s, EndedBy(s));
+  notice_.reset();
+}
+
+LinkEnd BridgeCore::EndedBy(int s) const {
+  if (shuttingDown_) return LinkEnd::Shutdown;
+  return endAsked_.at(static_cast<std::size_t>(s)).value_or(LinkEnd::FarEnd);
+}
+
+void BridgeCore::OnLinkNotice(int port, const std::string& from, const std::string& /*to*/,
+                              const std::string& text) {
+  // The engine names the far station as the notice's sender.
+  notice_ = Notice{port, from, text};
 }
 
 void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szData) {
   const int s = streams_.Holding(iChannelId);
   if (s == 0) return;
+  Record(s).received += szData.size();
   // Some clients keep only a few hundred bytes of a block: never more than
   // one engine frame's data, and within one AX.25 frame's size.
   const std::string header = std::string("D1") + StreamTable::Letter(s);
@@ -88,15 +115,18 @@ void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szDat
 
 void BridgeCore::OnReady(bool fReady) {
   if (!fReady) {
+    engineUp_ = false;
     if (shuttingDown_) return;
     addlog("EVENT: engine lost");
     // The engine dropped every link with the connection; the control ends
     // each channel, and any stream still holding one is freed here.
     for (int s = 1; s <= kStreamCount; ++s) {
-      if (streams_[s].strmstate != StreamState::Disconnected) EndStream(s);
+      if (streams_[s].strmstate != StreamState::Disconnected) EndStream(s, LinkEnd::EngineLost);
     }
     return;
   }
+  engineUp_ = true;
+  portsLogged_ = false;
   supervisor_.Ready();
   addlog("EVENT: PE is ready");
   addlog("VOKPE version " + LogBytes(control_.VOKVersion()));
@@ -111,7 +141,18 @@ void BridgeCore::OnRegister(const std::string& szCall, bool fFlags) {
   view_.ShowMyCall(szCall);
 }
 
+void BridgeCore::OnPort() {
+  if (portsLogged_ || shuttingDown_) return;
+  const std::vector<std::string> names = control_.PortNames();
+  if (names.empty()) return;
+  portsLogged_ = true;
+  enginePorts_ = static_cast<int>(names.size());
+  addlog(EnginePortsLine(names));
+  if (config_.defport > enginePorts_) addlog(DefaultPortMissingLine(config_.defport, enginePorts_));
+}
+
 void BridgeCore::OnError() {
+  engineUp_ = false;
   if (!shuttingDown_) supervisor_.GaveUp();
 }
 

@@ -24,6 +24,11 @@ class CoreEvents final : public ControlEvents {
   void OnAX25Receive(std::int32_t iChannelId, const std::string& szData) override {
     core_.OnAX25Receive(iChannelId, szData);
   }
+  void OnLinkNotice(std::int32_t port, const std::string& from, const std::string& to,
+                    const std::string& text) override {
+    core_.OnLinkNotice(port, from, to, text);
+  }
+  void OnPort() override { core_.OnPort(); }
 
  private:
   BridgeCore& core_;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bridge/bridge_control.h"
 #include "platform/com/twcom.hpp"
@@ -33,6 +34,7 @@ class DispatchControl final : public BridgeControl {
   void SetActive(bool active) override;
   void SetAX25(bool on) override;
   std::string VOKVersion() override;
+  std::vector<std::string> PortNames() override;
   void VOKRegister(const std::string& callSign) override;
   void VOKUnRegister(const std::string& callSign) override;
   std::int32_t AX25Connect(int port, const std::string& from, const std::string& to,

@@ -29,6 +29,7 @@ class FakeControl : public BridgeControl {
   void SetActive(bool on) override { calls.push_back(Cat("Active ", on ? 1 : 0)); }
   void SetAX25(bool on) override { calls.push_back(Cat("AX25 ", on ? 1 : 0)); }
   std::string VOKVersion() override { return "1.6"; }
+  std::vector<std::string> PortNames() override { return portNames; }
   void VOKRegister(const std::string& call) override { calls.push_back("VOKRegister " + call); }
   void VOKUnRegister(const std::string& call) override { calls.push_back("VOKUnRegister " + call); }
   std::int32_t AX25Connect(int port, const std::string& from, const std::string& to,
@@ -64,6 +65,7 @@ class FakeControl : public BridgeControl {
   std::vector<std::string> calls;
   std::map<std::int32_t, LinkInfo> links;
   std::int32_t nextId = 1;
+  std::vector<std::string> portNames;
   bool refuseConnect = false;
   bool refuseDisconnect = false;
   bool refuseSend = false;

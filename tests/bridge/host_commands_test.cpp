@@ -83,7 +83,8 @@ TEST_F(BridgeTest, RefusedConnectKeepsTheStreamFree) {
   StartHost();
   control.refuseConnect = true;
   EXPECT_EQ(Reply(Block("C1AC NOBODY-1")), Block("C1A") + kGone);
-  EXPECT_TRUE(Logged("ERROR AX25Connect refused NOBODY-1 on radio port 1"));
+  // The written text first, then why.
+  EXPECT_TRUE(Logged("ERROR AX25Connect refused NOBODY-1 on radio port 1: the engine is not connected"));
   EXPECT_EQ(State(1), StreamState::Disconnected);
   control.refuseConnect = false;
   EXPECT_EQ(Reply(Block("C1AC NOBODY-1")), Block("C1A"));
