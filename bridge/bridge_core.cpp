@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "bridge/log_text.h"
+#include "bridge/start_lines.h"
 #include "control/link/text.h"
 
 namespace tw {
@@ -43,9 +44,13 @@ std::string BridgeCore::initvars(const StartOptions& options) {
   rxbuf_.Reset();
 
   config_ = cmdargs(options.commandLine);
-  if (config_.tooManyFields) addlog("ERROR too many command line arguments");
+  if (config_.tooManyFields) {
+    addlog(Cat("ERROR too many command line arguments (", kFieldsHint, "; the first five are used: ",
+               SettingsFields(config_), ")"));
+  }
   if (!config_.error.empty()) return config_.error;
   mycall_ = config_.mycall;
+  if (mycall_.empty()) addlog(kNoCallLine);
 
   view_.ShowDefaultPort(PortText(config_.defport));
   view_.ShowAccept(config_.acceptany ? "ANY" : PortText(config_.defport));
@@ -57,12 +62,15 @@ std::string BridgeCore::initvars(const StartOptions& options) {
   control_.SetAX25(true);
 
   if (!options.listenAddress.empty()) listenAddress_ = options.listenAddress;
+  addlog(SettingsLine(config_, options.engineHost.empty() ? kDefaultEngineHost : options.engineHost,
+                      listenAddress_));
   const std::string where = Cat(listenAddress_, " port ", config_.listenport);
   if (!listenclient()) {
     Form_Unload();
     return "cannot listen for the client on " + where;
   }
   addlog("listening for the client on " + where);
+  if (!IsLoopback(listenAddress_)) addlog(OpenListenLine(listenAddress_, config_.listenport, mycall_));
   return {};
 }
 

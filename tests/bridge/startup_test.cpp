@@ -14,15 +14,39 @@ TEST_F(BridgeTest, StartUpShowsTheSettingsSetsUpTheControlAndListens) {
   EXPECT_EQ(Socket().LocalPort(), 8201);
   EXPECT_EQ(Socket().localAddress, "127.0.0.1");
   EXPECT_TRUE(Socket().keepAlive && Socket().keepListening);
-  EXPECT_EQ(view.lines, std::vector<std::string>{"listening for the client on 127.0.0.1 port 8201"});
+  EXPECT_EQ(view.lines, (std::vector<std::string>{
+                            "settings: call N0CALL, default radio port 2, accept radio port 2 only, engine "
+                            "engine.local:8001, listen 127.0.0.1:8201",
+                            "listening for the client on 127.0.0.1 port 8201"}));
   EXPECT_FALSE(core.hostmode());
 
   BridgeHarness plain;
   ASSERT_EQ(plain.core.initvars({"N0CALL,1,1,8000,8200,9", true, {}, {}}), "");
   EXPECT_EQ(plain.control.TakeCalls(), "Port 8000;Enabled 1;Active 1;AX25 1");
   EXPECT_EQ(plain.view.accept, "ANY");
-  EXPECT_TRUE(plain.Logged("ERROR too many command line arguments"));
+  EXPECT_TRUE(plain.Logged(
+      "ERROR too many command line arguments (the fields are separated by commas: "
+      "mycall,defport,acceptany,engineport,listenport; the first five are used: N0CALL,1,true,8000,8200)"));
+  // Every interface: anyone on the network could use the call.
+  EXPECT_TRUE(plain.Logged(
+      "WARNING listening on 0.0.0.0: anyone who can reach port 8200 can transmit under N0CALL; "
+      "--listen-address 127.0.0.1 keeps it to this machine"));
   EXPECT_TRUE(plain.core.hostmode());
+}
+
+TEST_F(BridgeTest, WithoutACallOneLineSaysTheClientMustSetIt) {
+  ASSERT_EQ(core.initvars({"", false, {}, "127.0.0.1"}), "");
+  EXPECT_EQ(view.lines.at(0), "no call-sign given: the mail client must set MYCALL before any link can be made");
+  EXPECT_EQ(std::count(view.lines.begin(), view.lines.end(), view.lines.at(0)), 1);
+
+  BridgeHarness named;
+  ASSERT_EQ(named.core.initvars({"N0CALL", false, {}, "127.0.0.1"}), "");
+  EXPECT_FALSE(named.Logged("no call-sign given: the mail client must set MYCALL before any link can be made"));
+}
+
+TEST_F(BridgeTest, ACallThatIsNoAddressStopsTheStartWithTheControlOff) {
+  EXPECT_NE(core.initvars({"N0CALL-99", false, {}, {}}).find("is not an AX.25 address"), std::string::npos);
+  EXPECT_EQ(control.TakeCalls(), "");
 }
 
 TEST_F(BridgeTest, StartUpErrorsLeaveTheControlOff) {

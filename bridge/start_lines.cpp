@@ -1,0 +1,30 @@
+#include "bridge/start_lines.h"
+
+#include "bridge/log_text.h"
+#include "control/link/text.h"
+
+namespace tw {
+
+std::string SettingsFields(const CommandLine& c) {
+  return Cat(LogBytes(c.mycall), ",", c.defport, ",", c.acceptany ? "true" : "false", ",", c.engineport, ",",
+             c.listenport);
+}
+
+std::string SettingsLine(const CommandLine& c, std::string_view engineHost, std::string_view listenAddress) {
+  return Cat("settings: call ", c.mycall.empty() ? std::string("(none)") : LogBytes(c.mycall),
+             ", default radio port ", c.defport, ", accept ",
+             c.acceptany ? std::string("any radio port") : Cat("radio port ", c.defport, " only"), ", engine ",
+             LogBytes(engineHost), ":", c.engineport, ", listen ", LogBytes(listenAddress), ":", c.listenport);
+}
+
+bool IsLoopback(std::string_view address) {
+  return address == "::1" || address == "localhost" || address.starts_with("127.");
+}
+
+std::string OpenListenLine(std::string_view address, int port, std::string_view call) {
+  return Cat("WARNING listening on ", LogBytes(address), ": anyone who can reach port ", port,
+             " can transmit under ", call.empty() ? std::string("the call-sign") : LogBytes(call),
+             "; --listen-address 127.0.0.1 keeps it to this machine");
+}
+
+}  // namespace tw

@@ -1,0 +1,31 @@
+// The operator's lines at start-up: the settings in effect, and warnings
+// about settings that will not do what the operator likely wants.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "bridge/command_line.h"
+
+namespace tw {
+
+// The engine's host when none is given (the control's own default).
+inline constexpr std::string_view kDefaultEngineHost = "127.0.0.1";
+
+inline constexpr std::string_view kNoCallLine =
+    "no call-sign given: the mail client must set MYCALL before any link can be made";
+
+// The five fields as a command line would give them: "N0CALL,1,true,8000,8200".
+std::string SettingsFields(const CommandLine& config);
+
+// "settings: call N0CALL, default radio port 1, accept any radio port,
+// engine 127.0.0.1:8000, listen 0.0.0.0:8200".
+std::string SettingsLine(const CommandLine& config, std::string_view engineHost, std::string_view listenAddress);
+
+// Only this machine can reach an address: 127.0.0.0/8, ::1, localhost.
+bool IsLoopback(std::string_view address);
+
+// Listening where others can reach: they could transmit under the call.
+std::string OpenListenLine(std::string_view address, int port, std::string_view call);
+
+}  // namespace tw
