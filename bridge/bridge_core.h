@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -185,6 +186,8 @@ class BridgeCore {
   };
   std::optional<Notice> notice_;
   bool engineUp_ = false;
+  // Engine settings the client sent, each logged the first time only.
+  std::set<std::string> ignoredSettings_;
   int enginePorts_ = 0;  // radio ports the engine announced; 0 until it did
   bool portsLogged_ = false;
 

@@ -4,6 +4,7 @@
 #include "bridge/bridge_core.h"
 
 #include "bridge/command_words.h"
+#include "bridge/engine_settings.h"
 #include "bridge/log_text.h"
 #include "control/link/text.h"
 
@@ -74,8 +75,13 @@ void BridgeCore::hostcmd() {
 }
 
 void BridgeCore::HostUnknown() {
-  addlog("ERROR Unknown Hostmode Client request>");
-  addlog(LogBytes(block_.rawblock));
+  const std::string_view setting =
+      block_.blkkind == "C" ? EngineSetting(FirstWord(block_.blkdata).first) : std::string_view();
+  if (setting.empty()) {
+    addlog("ERROR Unknown Hostmode Client request> " + LogBytes(block_.rawblock));
+  } else if (ignoredSettings_.insert(std::string(setting)).second) {
+    addlog("ignored KAM setting: " + LogBytes(block_.blkdata));
+  }
   if (block_.blkkind == "C") AnswerEmpty();
 }
 

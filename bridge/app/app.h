@@ -16,7 +16,7 @@
 #include <string>
 
 #include "bridge/bridge_core.h"
-#include "bridge/bridge_view.h"
+#include "bridge/app/log_sink.h"
 #include "platform/com/twcom.h"
 
 namespace tw {
@@ -29,7 +29,7 @@ class App {
   static constexpr std::chrono::milliseconds kShutdownQuiet{250};
   static constexpr std::chrono::milliseconds kShutdownGrace{3000};
 
-  explicit App(BridgeView& view) : view_(view) {}
+  explicit App(LogSink& view) : view_(view) {}
   App(const App&) = delete;
   App& operator=(const App&) = delete;
 
@@ -48,7 +48,7 @@ class App {
  private:
   std::string RunInApartment(const StartOptions& options);
 
-  BridgeView& view_;
+  LogSink& view_;
   std::atomic<bool> shutdownRequested_{false};
   std::atomic<TW_APARTMENT> apartment_{0};
 };

@@ -3,12 +3,16 @@
 #include <cstdio>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "bridge/app/app.h"
+#include "bridge/app/log_sink.h"
 #include "bridge/app/program_options.h"
 #include "bridge/app/signal_watcher.h"
+#include "bridge/log_text.h"
 #include "bridge/ui/console_view.h"
+#include "bridge/ui/window/help_text.h"
 #include "bridge/ui/window/window_front_end.h"
 
 #ifndef TIDEWIRE_VERSION
@@ -37,23 +41,42 @@ int main(int argc, char** argv) {
     return 0;
   }
 
+  const tw::ProgramOptions& options = *parsed.options;
+  // Every log line passes one sink, whichever front end shows it.
+  auto openSink = [&](tw::LogSink& sink) {
+    sink.SetVerbose(options.verbose);
+    return options.logFile.empty() ? std::string() : sink.OpenFile(options.logFile);
+  };
   std::string error;
-  if (!parsed.options->console && tw::window::DisplayAvailable()) {
+  if (!options.console && tw::window::DisplayAvailable()) {
     // The window keeps the main thread; the bridge runs on a second one.
-    tw::window::WindowFrontEnd window({"", TIDEWIRE_DATA_DIR});
-    tw::App app(window);
+    std::vector<std::string> helpDirectories{""};
+    if (std::string beside = tw::window::ProgramDirectory(); !beside.empty()) helpDirectories.push_back(beside);
+    helpDirectories.push_back(TIDEWIRE_DATA_DIR);
+    tw::window::WindowFrontEnd window(std::move(helpDirectories), TIDEWIRE_VERSION);
+    tw::LogSink sink(window);
+    if (error = openSink(sink); !error.empty()) {
+      std::fprintf(stderr, "%s: ERROR %s\n", program, error.c_str());
+      return 1;
+    }
+    tw::App app(sink);
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
     std::thread loop([&] {
-      error = app.Run(parsed.options->start);
+      error = app.Run(options.start);
       window.Finished();
     });
     window.Run([&app] { app.RequestShutdown(); });
     loop.join();
   } else {
-    tw::ConsoleView view(stdout);
-    tw::App app(view);
+    tw::ConsoleView view(stdout, !tw::JournalStamps());
+    tw::LogSink sink(view);
+    if (error = openSink(sink); !error.empty()) {
+      std::fprintf(stderr, "%s: ERROR %s\n", program, error.c_str());
+      return 1;
+    }
+    tw::App app(sink);
     tw::SignalWatcher signals([&app](int) { app.RequestShutdown(); });
-    error = app.Run(parsed.options->start);
+    error = app.Run(options.start);
   }
   if (!error.empty()) {
     std::fprintf(stderr, "%s: ERROR %s\n", program, error.c_str());

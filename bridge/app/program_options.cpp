@@ -41,8 +41,11 @@ ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
+    } else if (arg == "--verbose") {
+      options.verbose = true;
     } else if (value(arg, "--engine-host", &options.start.engineHost, &error) ||
-               value(arg, "--listen-address", &options.start.listenAddress, &error)) {
+               value(arg, "--listen-address", &options.start.listenAddress, &error) ||
+               value(arg, "--log", &options.logFile, &error)) {
       if (!error.empty()) return {std::nullopt, error};
     } else {
       return {std::nullopt, "unknown option " + LogBytes(arg)};
@@ -73,6 +76,8 @@ options:
   --engine-host ADDRESS   the packet engine's host (127.0.0.1)
   --listen-address ADDR   listen for the client on this address only (all interfaces)
   --host-mode             start in host mode, for clients that never send RESET
+  --log FILE              append every log line to FILE as well, with the time
+  --verbose               log also where the engine control was found
   --help                  this text
   --version               the program's version
 

@@ -16,6 +16,8 @@ struct ProgramOptions {
   bool console = false;  // no window, even with a display
   bool help = false;
   bool version = false;
+  bool verbose = false;  // also the lines only a problem hunt needs
+  std::string logFile;   // every log line appended here too; empty: none
 };
 
 struct ParsedProgramOptions {

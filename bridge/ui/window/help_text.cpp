@@ -1,9 +1,17 @@
 #include "bridge/ui/window/help_text.h"
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 namespace tw::window {
+
+std::string ProgramDirectory() {
+  std::error_code error;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : self.parent_path().string();
+}
 
 HelpText LoadHelpText(const std::vector<std::string>& directories, std::size_t limit) {
   std::string tried;

@@ -1,5 +1,5 @@
 // The help window's text: "strmread.txt" from the working directory, else
-// from the installed data directory. A missing or unreadable file gives a
+// from beside the program, else from the installed data directory. A missing or unreadable file gives a
 // message to show instead; a very large one is shown up to a limit, so the
 // window stays responsive.
 #pragma once
@@ -17,6 +17,10 @@ struct HelpText {
   std::string text;
   std::string source;  // the file read, empty when none could be
 };
+
+// The directory the running program lies in (where the build puts
+// strmread.txt beside it); empty when it cannot be told.
+std::string ProgramDirectory();
 
 // Tries each directory in turn ("" is the working directory).
 HelpText LoadHelpText(const std::vector<std::string>& directories, std::size_t limit = kHelpLimit);

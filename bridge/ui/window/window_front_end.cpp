@@ -19,8 +19,10 @@ constexpr double kPollSeconds = 0.25;
 }  // namespace
 
 struct WindowFrontEnd::Impl {
-  explicit Impl(std::vector<std::string> helpDirectories)
-      : queue([this] { Fl::awake(&Impl::Awake, this); }), help(std::move(helpDirectories)) {}
+  Impl(std::vector<std::string> helpDirectories, std::string programVersion)
+      : queue([this] { Fl::awake(&Impl::Awake, this); }),
+        help(std::move(helpDirectories)),
+        version(std::move(programVersion)) {}
 
   static void Awake(void* self) { static_cast<Impl*>(self)->Drain(); }
   static void Poll(void* self) {
@@ -67,10 +69,11 @@ struct WindowFrontEnd::Impl {
   std::unique_ptr<MainWindow> main;
   UiProbe probe;
   bool aboutShown = false;
+  std::string version;
 };
 
-WindowFrontEnd::WindowFrontEnd(std::vector<std::string> helpDirectories)
-    : impl_(std::make_unique<Impl>(std::move(helpDirectories))) {
+WindowFrontEnd::WindowFrontEnd(std::vector<std::string> helpDirectories, std::string version)
+    : impl_(std::make_unique<Impl>(std::move(helpDirectories), std::move(version))) {
   // Makes Fl::awake usable from the loop's thread; done here, on the main
   // thread, before that thread starts.
   Fl::lock();
@@ -94,7 +97,7 @@ void WindowFrontEnd::Run(std::function<void()> close) {
   actions.about = [&impl] {
     impl.aboutShown = true;
     impl.Snapshot();
-    ShowAbout();
+    ShowAbout(impl.version);
     impl.aboutShown = false;
     impl.Snapshot();
   };
