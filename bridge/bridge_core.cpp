@@ -67,7 +67,7 @@ std::string BridgeCore::initvars(const StartOptions& options) {
   const std::string where = Cat(listenAddress_, " port ", config_.listenport);
   if (!listenclient()) {
     Form_Unload();
-    return "cannot listen for the client on " + where;
+    return "cannot listen for the client on " + where + ": " + ListenProblem(Winsock1_->ListenError());
   }
   addlog("listening for the client on " + where);
   if (!IsLoopback(listenAddress_)) addlog(OpenListenLine(listenAddress_, config_.listenport, mycall_));
@@ -96,7 +96,8 @@ bool BridgeCore::listenclient() {
 
 void BridgeCore::ListenOrRetry() {
   if (shuttingDown_ || listenRetry_->Enabled() || listenclient()) return;
-  addlog(Cat("ERROR cannot listen on port ", config_.listenport, ", trying again every 10 s"));
+  addlog(Cat("ERROR cannot listen on port ", config_.listenport, ", trying again every 10 s: ",
+             ListenProblem(Winsock1_->ListenError())));
   listenRetry_->SetEnabled(true);
 }
 
@@ -107,17 +108,24 @@ void BridgeCore::closeclient() {
 
 void BridgeCore::Winsock1_ConnectionRequest() {
   if (shuttingDown_ || Winsock1_->ClientConnected()) {
-    Winsock1_->Reject();
-    if (!shuttingDown_) addlog("ERROR second client refused, one is connected");
+    const std::string newcomer = Winsock1_->PeerAddress();
+    if (shuttingDown_) {
+      Winsock1_->Reject();
+      return;
+    }
+    Winsock1_->RejectWith(kSecondClientText);
+    addlog("ERROR second client refused, one is connected: " + ClientName(newcomer) + " refused, " +
+           ClientName(clientAddress_) + " is served");
     return;
   }
+  clientAddress_ = Winsock1_->PeerAddress();
   Winsock1_->Accept();
   if (!Winsock1_->ClientConnected()) return;
   clientPresent_ = true;
   // A block or line left unfinished by the last client is not this one's.
   rxbuf_.Reset();
   terminal_.Reset();
-  addlog("accept winsock connection from client");
+  addlog("accept winsock connection from client " + ClientName(clientAddress_));
   if (ClientTakesBlocks()) DeliverHeld();
 }
 
@@ -130,7 +138,7 @@ void BridgeCore::ClientLeft() {
   clientPresent_ = false;
   Winsock1_->CloseClient();
   ListenOrRetry();
-  addlog("client disconnect winsock close");
+  addlog("client disconnect winsock close " + ClientName(clientAddress_));
 }
 
 void BridgeCore::Winsock1_Close() {

@@ -192,6 +192,7 @@ class BridgeCore {
   bool portsLogged_ = false;
 
   bool clientPresent_ = false;
+  std::string clientAddress_;  // of the client served, or the last one
   bool shuttingDown_ = false;
 };
 

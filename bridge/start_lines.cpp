@@ -27,4 +27,14 @@ std::string OpenListenLine(std::string_view address, int port, std::string_view 
              "; --listen-address 127.0.0.1 keeps it to this machine");
 }
 
+std::string ClientName(std::string_view address) {
+  return address.empty() ? std::string("(address unknown)") : LogBytes(address);
+}
+
+std::string ListenProblem(std::string_view systemError) {
+  if (systemError.empty()) return "the system gave no reason";
+  if (UpperText(systemError) == "ADDRESS ALREADY IN USE") return "address already in use (another Tidewire?)";
+  return LogBytes(systemError);
+}
+
 }  // namespace tw

@@ -1,5 +1,6 @@
-// The operator's lines at start-up: the settings in effect, and warnings
-// about settings that will not do what the operator likely wants.
+// The operator's lines at start-up and about the client's connection: the
+// settings in effect, warnings about settings that will not do what the
+// operator likely wants, and why the listen port cannot be had.
 #pragma once
 
 #include <string>
@@ -27,5 +28,16 @@ bool IsLoopback(std::string_view address);
 
 // Listening where others can reach: they could transmit under the call.
 std::string OpenListenLine(std::string_view address, int port, std::string_view call);
+
+// What a second mail client is told before it is closed.
+inline constexpr std::string_view kSecondClientText =
+    "Tidewire: another mail client is connected; one at a time.\r\n";
+
+// A client's "address:port", or a stand-in when the system could not tell.
+std::string ClientName(std::string_view address);
+
+// Why the listen port could not be bound, for the operator: the system's
+// words, with the likely cause when the port is taken.
+std::string ListenProblem(std::string_view systemError);
 
 }  // namespace tw

@@ -52,7 +52,11 @@ AsioListenSocket::~AsioListenSocket() {
 bool AsioListenSocket::Listen(std::uint16_t port) {
   if (serving_ && !client_ && acceptor_.is_open() && (port == 0 || port == port_)) return true;
   Close();
-  if (Bind(port)) return false;
+  if (const std::error_code ec = Bind(port)) {
+    listenError_ = ec.message();
+    return false;
+  }
+  listenError_.clear();
   serving_ = true;
   StartAccept();
   return true;
@@ -149,6 +153,31 @@ void AsioListenSocket::Reject() {
   pending_->close(ignored);
   pending_.reset();
   if (acceptor_.is_open()) StartAccept();
+}
+
+void AsioListenSocket::RejectWith(std::string_view line) {
+  if (!pending_) return;
+  // A refused newcomer gets what the socket's buffer takes now; it is never
+  // waited for.
+  std::error_code ignored;
+  pending_->non_blocking(true, ignored);
+  pending_->write_some(asio::buffer(line.data(), line.size()), ignored);
+  Reject();
+}
+
+namespace {
+std::string EndpointText(const tcp::socket& socket) {
+  std::error_code ec;
+  const tcp::endpoint peer = socket.remote_endpoint(ec);
+  if (ec) return {};
+  return peer.address().to_string() + ":" + std::to_string(peer.port());
+}
+}  // namespace
+
+std::string AsioListenSocket::PeerAddress() const {
+  if (pending_) return EndpointText(*pending_);
+  if (client_) return EndpointText(client_->Socket());
+  return {};
 }
 
 void AsioListenSocket::Write(std::string_view bytes) {

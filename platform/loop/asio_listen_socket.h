@@ -48,6 +48,9 @@ class AsioListenSocket final : public ListenSocket, private AsioStream::Events {
   // served refuses the request.
   void Accept() override;
   void Reject() override;
+  void RejectWith(std::string_view line) override;
+  std::string PeerAddress() const override;
+  std::string ListenError() const override { return listenError_; }
   // Dropped while no client is connected.
   void Write(std::string_view bytes) override;
   // The client still receives what was queued before it is closed.
@@ -84,6 +87,7 @@ class AsioListenSocket final : public ListenSocket, private AsioStream::Events {
   std::optional<asio::ip::tcp::socket> pending_;
   std::shared_ptr<AsioStream> client_;
   std::string localAddress_ = "0.0.0.0";
+  std::string listenError_;
   std::size_t writeLimit_ = AsioStream::kDefaultWriteLimit;
   bool keepAlive_ = false;
   bool keepListening_ = false;

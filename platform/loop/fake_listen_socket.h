@@ -18,6 +18,7 @@ class FakeListenSocket : public ListenSocket {
   bool Listen(std::uint16_t port) override {
     ++listenCalls;
     if (refuseListen) return false;
+    listenError.clear();
     port_ = port;
     listening_ = true;
     return true;
@@ -36,6 +37,12 @@ class FakeListenSocket : public ListenSocket {
     if (requestPending_) ++rejected;
     requestPending_ = false;
   }
+  void RejectWith(std::string_view line) override {
+    if (requestPending_) farewells.emplace_back(line);
+    Reject();
+  }
+  std::string PeerAddress() const override { return requestPending_ || client_ ? peerAddress : std::string(); }
+  std::string ListenError() const override { return listenError; }
   void Write(std::string_view bytes) override {
     if (client_) writes.emplace_back(bytes);
   }
@@ -88,6 +95,9 @@ class FakeListenSocket : public ListenSocket {
   bool keepListening = false;
   int listenCalls = 0;
   int rejected = 0;
+  std::vector<std::string> farewells;  // lines told to refused newcomers
+  std::string peerAddress = "127.0.0.1:40000";
+  std::string listenError;  // what a refused Listen says (with refuseListen)
 
  private:
   Handlers handlers_;

@@ -36,6 +36,15 @@ class ListenSocket {
   virtual bool Listen(std::uint16_t port) = 0;  // false when the port cannot be bound
   virtual void Accept() = 0;                    // takes the pending connection request
   virtual void Reject() = 0;                    // refuses it and keeps listening
+  // Refuses it as Reject does, telling it `line` first (best effort: what the
+  // system takes at once, never waiting).
+  virtual void RejectWith(std::string_view line) = 0;
+  // "address:port" of the pending connection request, else of the client
+  // served; empty when there is neither.
+  virtual std::string PeerAddress() const = 0;
+  // Why the last Listen failed, as the system says it ("Address already in
+  // use"); empty after a Listen that succeeded.
+  virtual std::string ListenError() const = 0;
   virtual void Write(std::string_view bytes) = 0;
   virtual void CloseClient() = 0;               // drops the client and listens again
   virtual void Close() = 0;                     // stops everything

@@ -55,7 +55,9 @@ TEST_F(BridgeTest, StartUpErrorsLeaveTheControlOff) {
 
   BridgeHarness taken;
   taken.loop.listenSockets.at(0)->refuseListen = true;
-  EXPECT_EQ(taken.core.initvars({"N0CALL", false, {}, {}}), "cannot listen for the client on 0.0.0.0 port 8200");
+  taken.loop.listenSockets.at(0)->listenError = "Address already in use";
+  EXPECT_EQ(taken.core.initvars({"N0CALL", false, {}, {}}),
+            "cannot listen for the client on 0.0.0.0 port 8200: address already in use (another Tidewire?)");
   EXPECT_EQ(taken.control.TakeCalls(),
             "Port 8000;Enabled 1;Active 1;AX25 1;VOKUnRegister N0CALL;Active 0;Enabled 0");
 }
@@ -80,19 +82,26 @@ TEST_F(BridgeTest, ShutdownInTheWrittenOrderAndNothingAfterIt) {
 
 TEST_F(BridgeTest, ASecondClientIsRefusedAndTheFirstKeepsItsConnection) {
   StartHost();
+  Socket().peerAddress = "192.0.2.9:5001";
   Socket().ClientConnects();
   EXPECT_EQ(Socket().rejected, 1);
-  EXPECT_TRUE(Logged("ERROR second client refused, one is connected"));
+  // The newcomer hears why; the log names both.
+  EXPECT_EQ(Socket().farewells,
+            std::vector<std::string>{"Tidewire: another mail client is connected; one at a time.\r\n"});
+  EXPECT_TRUE(Logged(
+      "ERROR second client refused, one is connected: 192.0.2.9:5001 refused, 127.0.0.1:40000 is served"));
   EXPECT_EQ(Reply(Block("?")), Block("C00"));
+  EXPECT_EQ(Written(), "");
 }
 
 TEST_F(BridgeTest, ASocketErrorIsTheClientLeavingAndTheBridgeListensAgain) {
   StartHost();
   Socket().refuseListen = true;
+  Socket().listenError = "Permission denied";
   Socket().ClientFails("Connection reset by peer");
   EXPECT_TRUE(Logged("Winsock Error Connection reset by peer"));
-  EXPECT_TRUE(Logged("client disconnect winsock close"));
-  EXPECT_TRUE(Logged("ERROR cannot listen on port 8200, trying again every 10 s"));
+  EXPECT_TRUE(Logged("client disconnect winsock close 127.0.0.1:40000"));
+  EXPECT_TRUE(Logged("ERROR cannot listen on port 8200, trying again every 10 s: Permission denied"));
   EXPECT_FALSE(core.ClientPresent());
   Socket().refuseListen = false;
   ListenRetryTimer().Fire();
@@ -106,8 +115,11 @@ TEST_F(BridgeTest, ABlockLeftUnfinishedByAClientIsDroppedWhenTheNextConnects) {
   StartHost();
   Reply("\xC0" "C1AC NOBO");
   Socket().ClientLeaves();
-  EXPECT_TRUE(Logged("client disconnect winsock close"));
-  ClientConnects();
+  EXPECT_TRUE(Logged("client disconnect winsock close 127.0.0.1:40000"));
+  Socket().peerAddress = "[::1]:6000";
+  Socket().ClientConnects();
+  EXPECT_TRUE(Logged("accept winsock connection from client [::1]:6000"));
+  Forget();
   EXPECT_EQ(Reply(Block("C1AD")), Block("C1ACan't DISCONNECT, A/V Link state is: DISCONNECTED"));
   EXPECT_EQ(control.TakeCalls(), "");
 
