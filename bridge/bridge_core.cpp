@@ -15,7 +15,8 @@ BridgeCore::BridgeCore(EventLoop& loop, BridgeControl& control, BridgeView& view
       view_(view),
       Winsock1_(loop.NewListenSocket()),
       listenRetry_(loop.NewTimer()),
-      supervisor_(loop, control, [this](std::string_view line) { addlog(line); }) {
+      supervisor_(loop, control, [this](std::string_view line) { addlog(line); }),
+      engineCheck_(loop, [this](std::string_view line) { addlog(line); }) {
   Winsock1_->SetKeepAlive(true);
   Winsock1_->SetKeepListening(true);
   Winsock1_->SetHandlers({
@@ -60,10 +61,11 @@ std::string BridgeCore::initvars(const StartOptions& options) {
   control_.SetEnabled(true);
   control_.SetActive(true);
   control_.SetAX25(true);
+  engineHost_ = options.engineHost.empty() ? std::string(kDefaultEngineHost) : options.engineHost;
+  engineCheck_.Start(engineHost_, config_.engineport);
 
   if (!options.listenAddress.empty()) listenAddress_ = options.listenAddress;
-  addlog(SettingsLine(config_, options.engineHost.empty() ? kDefaultEngineHost : options.engineHost,
-                      listenAddress_));
+  addlog(SettingsLine(config_, engineHost_, listenAddress_));
   const std::string where = Cat(listenAddress_, " port ", config_.listenport);
   if (!listenclient()) {
     Form_Unload();
@@ -78,6 +80,7 @@ void BridgeCore::Form_Unload() {
   if (shuttingDown_) return;
   shuttingDown_ = true;
   supervisor_.Stop();
+  engineCheck_.Stop();
   listenRetry_->SetEnabled(false);
   held_.Clear();
   closeclient();

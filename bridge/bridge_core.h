@@ -28,6 +28,7 @@
 #include "bridge/bridge_control.h"
 #include "bridge/bridge_view.h"
 #include "bridge/command_line.h"
+#include "bridge/engine_check.h"
 #include "bridge/engine_supervisor.h"
 #include "bridge/held_blocks.h"
 #include "bridge/host_block.h"
@@ -162,6 +163,8 @@ class BridgeCore {
   std::unique_ptr<ListenSocket> Winsock1_;
   std::unique_ptr<Timer> listenRetry_;
   EngineSupervisor supervisor_;
+  EngineCheck engineCheck_;
+  std::string engineHost_;
 
   CommandLine config_;
   std::string mycall_;

@@ -118,6 +118,7 @@ void BridgeCore::OnReady(bool fReady) {
     engineUp_ = false;
     if (shuttingDown_) return;
     addlog("EVENT: engine lost");
+    engineCheck_.Start(engineHost_, config_.engineport);
     // The engine dropped every link with the connection; the control ends
     // each channel, and any stream still holding one is freed here.
     for (int s = 1; s <= kStreamCount; ++s) {
@@ -128,6 +129,7 @@ void BridgeCore::OnReady(bool fReady) {
   engineUp_ = true;
   portsLogged_ = false;
   supervisor_.Ready();
+  engineCheck_.Ready();
   addlog("EVENT: PE is ready");
   addlog("VOKPE version " + LogBytes(control_.VOKVersion()));
   if (!mycall_.empty()) control_.VOKRegister(mycall_);
