@@ -37,9 +37,11 @@ std::string BridgeCore::ViaSuffix() const { return info_.szVIA.empty() ? "" : " 
 void BridgeCore::EndStream(int s, LinkEnd by) {
   const char L = StreamTable::Letter(s);
   const LinkRecord& link = Record(s);
-  if (streams_[s].strmstate == StreamState::Connecting && by == LinkEnd::FarEnd) {
-    const bool noticed = notice_ && notice_->port == link.port && SameStation(notice_->remote, link.remote);
-    addlog(!engineUp_ && !noticed ? LinkEngineDown(L, link) : LinkNoAnswer(L, link, noticed ? notice_->text : ""));
+  const bool connecting = streams_[s].strmstate == StreamState::Connecting;
+  if (connecting && by == LinkEnd::FarEnd) {
+    addlog(LinkNoAnswer(L, link, notice_->text));
+  } else if (connecting && by == LinkEnd::EngineLost) {
+    addlog(LinkEngineDown(L, link));
   } else {
     addlog(LinkDisconnected(L, link, by));
   }
@@ -87,9 +89,15 @@ void BridgeCore::OnAX25Disconnect(std::int32_t iChannelId) {
   notice_.reset();
 }
 
+// The engine tells of every end it sees with a notice first; a link that
+// ends without one, unasked, was ended by the control because the engine
+// is gone (or never was there).
 LinkEnd BridgeCore::EndedBy(int s) const {
   if (shuttingDown_) return LinkEnd::Shutdown;
-  return endAsked_.at(static_cast<std::size_t>(s)).value_or(LinkEnd::FarEnd);
+  if (const auto asked = endAsked_.at(static_cast<std::size_t>(s))) return *asked;
+  const LinkRecord& link = records_.at(static_cast<std::size_t>(s));
+  const bool noticed = notice_ && notice_->port == link.port && SameStation(notice_->remote, link.remote);
+  return noticed ? LinkEnd::FarEnd : LinkEnd::EngineLost;
 }
 
 void BridgeCore::OnLinkNotice(int port, const std::string& from, const std::string& /*to*/,

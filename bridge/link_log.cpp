@@ -18,7 +18,7 @@ std::string_view EndText(LinkEnd by) {
     case LinkEnd::FarEnd: return "by the far end";
     case LinkEnd::Client: return "by the client";
     case LinkEnd::Bridge: return "by Tidewire";
-    case LinkEnd::EngineLost: return "the engine was lost";
+    case LinkEnd::EngineLost: return "when the engine was lost";
     case LinkEnd::Shutdown: return "at shutdown";
   }
   return "";

@@ -27,7 +27,7 @@ enum class LinkEnd : std::uint8_t {
   FarEnd,      // the far station, or the engine on its behalf
   Client,      // the mail client asked
   Bridge,      // the bridge had to (data it could not pass on)
-  EngineLost,  // the connection to the engine went down
+  EngineLost,  // the connection to the engine went down (or never came up)
   Shutdown,    // the program is ending
 };
 

@@ -65,8 +65,8 @@ TEST_F(LinkLinesTest, ASessionTellsEachLinksStoryByStream) {
   Incoming("K1ABC", 1);
   EXPECT_EQ(LinesOf([&] { core.OnReady(false); }),
             (Lines{"EVENT: engine lost",
-                   "stream A, N0CALL to W1AW on radio port 1: disconnected the engine was lost, 0 bytes sent, 0 received",
-                   "stream B, K1ABC to N0CALL on radio port 1: disconnected the engine was lost, 0 bytes sent, 0 "
+                   "stream A, N0CALL to W1AW on radio port 1: disconnected when the engine was lost, 0 bytes sent, 0 received",
+                   "stream B, K1ABC to N0CALL on radio port 1: disconnected when the engine was lost, 0 bytes sent, 0 "
                    "received"}));
 
   // While it is away, a connect cannot be made: not the far station's fault.
@@ -99,7 +99,16 @@ TEST_F(LinkLinesTest, ANoticeForAnotherLinkIsNotQuotedForThisOne) {
   Forget();
   core.OnLinkNotice(2, "W1AW", "N0CALL", "*** DISCONNECTED RETRYOUT With W1AW\r");  // other port
   Ended(1);
-  EXPECT_EQ(view.lines, Lines{"stream A, N0CALL to W1AW on radio port 1: the far station did not answer"});
+  // No notice of its own: the control ended it, the engine being gone.
+  EXPECT_EQ(view.lines, Lines{"stream A, N0CALL to W1AW on radio port 1: not made, the engine is not connected"});
+
+  // A connected link the control ends without the engine's word: the
+  // engine went, whatever the order of the events.
+  Outgoing('B', "K1ABC");
+  Forget();
+  Ended(control.nextId - 1);
+  EXPECT_EQ(view.lines, Lines{"stream B, N0CALL to K1ABC on radio port 1: disconnected when the engine was lost, "
+                              "0 bytes sent, 0 received"});
 }
 
 TEST_F(LinkLinesTest, ShutdownEndsTheLinksItFindsAndSaysSo) {

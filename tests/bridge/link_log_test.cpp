@@ -33,7 +33,7 @@ TEST(LinkLog, EachEventIsOneLineNamingStreamCallsPortAndPath) {
       {LinkDisconnected('A', kOut, LinkEnd::Client),
        "stream A, N0CALL to W1AW-3 on radio port 1: disconnected by the client, 120 bytes sent, 45 received"},
       {LinkDisconnected('B', kIn, LinkEnd::EngineLost),
-       "stream B, K1ABC to N0CALL on radio port 3: disconnected the engine was lost, 7 bytes sent, 4096 received"},
+       "stream B, K1ABC to N0CALL on radio port 3: disconnected when the engine was lost, 7 bytes sent, 4096 received"},
       {LinkDisconnected('J', kIn, LinkEnd::Shutdown),
        "stream J, K1ABC to N0CALL on radio port 3: disconnected at shutdown, 7 bytes sent, 4096 received"},
       {LinkDisconnected('E', kOutVia, LinkEnd::Bridge),

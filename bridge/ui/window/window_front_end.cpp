@@ -1,9 +1,12 @@
 #include "bridge/ui/window/window_front_end.h"
 
 #include <FL/Fl.H>
+#include <FL/fl_ask.H>
+#include <FL/Fl_File_Chooser.H>
 #include <X11/Xlib.h>
 
 #include <cstdlib>
+#include <fstream>
 
 #include "bridge/ui/window/help_window.h"
 #include "bridge/ui/window/layout.h"
@@ -100,6 +103,15 @@ void WindowFrontEnd::Run(std::function<void()> close) {
     ShowAbout(impl.version);
     impl.aboutShown = false;
     impl.Snapshot();
+  };
+  actions.saveLog = [&impl] {
+    // The box as it stands, its lines ending in CR LF as shown.
+    const char* path = fl_file_chooser("Save log", "*.log", "tidewire.log");
+    if (path == nullptr) return;
+    std::ofstream file(path, std::ios::binary);
+    const std::string& text = impl.main->Log().Text();
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!file) fl_alert("The log could not be written to %s", path);
   };
   actions.close = [&impl, close = std::move(close)] {
     // The help window goes with the main window: the program ends.
