@@ -68,7 +68,11 @@ std::string RangeError(const char* what, std::string_view field, int low, int hi
 // A shell splits "N0CALL 1 true" into words that arrive joined by blanks: the
 // fields were meant, separated by commas.
 std::string CallError(std::string_view text, bool oneField, std::string_view call) {
-  if (oneField && call.find_first_of(" \t") != std::string_view::npos) {
+  // Only when what follows the first blank reads as the port field: "N0 CALL"
+  // is a call mistyped, not fields.
+  const std::size_t gap = call.find_first_of(" \t");
+  const std::size_t next = call.find_first_not_of(" \t", gap);
+  if (oneField && next != std::string_view::npos && call[next] >= '0' && call[next] <= '9') {
     const std::string_view words = Trim(text);
     std::string fields;
     for (std::size_t i = 0; i < words.size(); ++i) {

@@ -43,8 +43,10 @@ TEST(CommandLine, FieldsDefaultsAndStartUpErrors) {
       {"N0CALL 1 true 8000 8200", "N0CALL 1 TRUE 8000 8200", 1, true, 8000, 8200, false,
        "the command line \"N0CALL 1 true 8000 8200\" is several words: the fields are separated by commas: "
        "mycall,defport,acceptany,engineport,listenport, as in N0CALL,1,true,8000,8200"},
-      {" N0 CALL ", "N0 CALL", 1, true, 8000, 8200, false, "is several words: the fields are separated by commas"
-       ": mycall,defport,acceptany,engineport,listenport, as in N0,CALL"},
+      {" N0CALL  2\tfalse ", "N0CALL  2\tFALSE", 1, true, 8000, 8200, false,
+       "is several words: the fields are separated by commas"
+       ": mycall,defport,acceptany,engineport,listenport, as in N0CALL,2,false"},
+      {" N0 CALL 2", "N0 CALL 2", 1, true, 8000, 8200, false, "\"N0 CALL 2\" is not an AX.25 address"},
   };
   for (const Case& c : cases) {
     const CommandLine line = cmdargs(c.text);
