@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The window under a virtual X server: tidewire starts against the loopback
-# engine and shows the engine's version line in its log; Help opens without
-# and with "strmread.txt" in the working directory, About opens and closes;
+# engine and shows the engine's version line in its log; Help opens with the
+# "strmread.txt" beside the program, then with the one in the working
+# directory; About opens and closes;
 # closing the main window runs the shutdown (the engine sees the call-sign
 # unregistered) and the program exits with status 0. The window writes what
 # it shows to a probe file (TIDEWIRE_UI_PROBE), which is what is checked.
@@ -80,10 +81,12 @@ grep -q "^accept=ANY$" probe || fail "accept box"
 window=$(xdotool search --sync --name "^Tidewire streams 2.2$" | head -1)
 key() { xdotool key --window "$1" "$2" 2>/dev/null || true; }
 
-# Help without the file: a message, the program goes on.
+# Help without the file in the working directory: the copy the build put
+# beside the program.
 key "$window" alt+h
 await "^help=shown$"
-grep -q "^help-head=The help file strmread.txt could not be read" probe || fail "help without the file"
+grep -q "^help-source=$(dirname "$tidewire")/strmread.txt$" probe || fail "help from beside the program"
+grep -q "^help-head=Tidewire streams - help$" probe || fail "help text beside the program"
 help=$(xdotool search --sync --name "^Tidewire Help$" | head -1)
 key "$help" Escape
 await "^help=hidden$"
