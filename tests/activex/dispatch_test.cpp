@@ -198,7 +198,7 @@ TEST_F(ControlDispatchTest, BooleansFixedValuesAndTheContainersDefaults) {
   EXPECT_EQ(flag, VARIANT_TRUE);
 }
 
-TEST_F(ControlDispatchTest, InOutParametersKeepTheCallersValuesOnRefusalAndResetForAnUnknownId) {
+TEST_F(ControlDispatchTest, InOutParametersOnRefusalAndForAnUnknownId) {
   LONG n[9] = {7, 3, 5, 6, 1, 2, 3, 4, 5};
   BSTR from = SysAllocString(u"MINE"), to = nullptr, via = SysAllocString(u"V"), name = SysAllocString(u"PORT");
   const BSTR mine = from;

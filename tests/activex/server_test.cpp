@@ -66,7 +66,7 @@ TEST_F(ControlServerTest, CannotUnloadWhileAControlAFactoryOrALockLives) {
   EXPECT_TRUE(idle());
 }
 
-TEST_F(ControlServerTest, RegisteringTwiceEqualsOnceUnregisteringKeepsOthersAndAFailureChangesNothing) {
+TEST_F(ControlServerTest, RegisterTwiceIsOnceUnregisterKeepsOthers) {
   const std::vector<com::RegistryEntry> others = {
       {"CLSID\\{0BADC0DE-0000-4000-8000-000000000001}\\InprocServer32", "/lib/other.so"},
       {"VOKAPIXControl.VOKAPIX.2\\CLSID", "{0BADC0DE-0000-4000-8000-000000000001}"},
@@ -91,7 +91,7 @@ TEST_F(ControlServerTest, RegisteringTwiceEqualsOnceUnregisteringKeepsOthersAndA
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "a file\n");
 }
 
-TEST_F(ControlServerTest, ByProgIdSideBySideUnregisteredAndThroughTheRegistryFromElsewhere) {
+TEST_F(ControlServerTest, ByProgIdBesideTheProgramOrThroughTheRegistry) {
   com::testing::ActivationLog log;
   ComPtr<IDispatch> control;
   ASSERT_EQ(com::CreateInstanceByProgId(VOKAPIX_PROGID, IID_IDispatch, control.PutVoid()), S_OK);

@@ -84,7 +84,7 @@ TEST_F(ControlSessionTest, ASinkThatFailsAllButTheBridgesEventsStopsNothing) {
   EXPECT_EQ(known, VARIANT_FALSE);
 }
 
-TEST_F(ControlSessionTest, InfoAndDisconnectInsideConnectThenUnadviseAndReleaseInsideDisconnect) {
+TEST_F(ControlSessionTest, ReentrantCallsInsideConnectAndDisconnect) {
   ControlLibrary library;
   Start(engine_.Port());
   LONG port = 0, status = 0, rx = 0, tx = 0;

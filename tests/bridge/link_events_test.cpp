@@ -119,7 +119,7 @@ TEST_F(BridgeTest, TooMuchHeldForAnAbsentClientEndsThatLinkWithOneErrorLine) {
 // line; its links stay, and what they send is held and reaches the next
 // client in order, wherever the queue filled, even when that one stops
 // reading in the middle of the held blocks too.
-TEST(ClientStopsReading, ItsConnectionEndsTheLinksStayAndTheNextClientGetsTheRestInOrder) {
+TEST(ClientStopsReading, ConnectionEndsLinksStayNextClientGetsTheRest) {
   const std::string big(600, 'b');  // three blocks: 256, 256 and 88 bytes of data
   const std::vector<std::string> blocks = {
       Block("D1Aone"), Block("D1A" + big.substr(0, 256)), Block("D1A" + big.substr(256, 256)),

@@ -48,7 +48,7 @@ TEST_F(Activation, AnEngineThatClosesCleanlyIsRetriedToo) {
   EXPECT_TRUE(api.ReconnectPending());
 }
 
-TEST_F(Activation, RetriesAreSpacedAndCountedThenOnErrorAndTheBudgetComesBackWithTheEngine) {
+TEST_F(Activation, RetriesAreSpacedThenOnErrorAndBudgetComesBack) {
   api.SetCallSign(kOwn);
   api.SetActive(true);
   FakeTimer* retry = nullptr;

@@ -131,7 +131,7 @@ TEST_F(ProgramDirewolfTest, RemoteDisconnectFreesTheStream) {
   EXPECT_NE(status->text.find("A/V stream - DISCONNECTED"), std::string::npos) << status->text;
 }
 
-TEST_F(ProgramDirewolfTest, MyCallWithSsidZeroIsCalledAsTheBareCallAndItsDataIsMeteredUntilAcknowledged) {
+TEST_F(ProgramDirewolfTest, SsidZeroIsTheBareCallAndDataIsMeteredUntilAcked) {
   // Dire Wolf compares the called address with the registered text: the
   // call must be registered bare, or the caller gets no answer.
   client_.SendCommand('0', "MY " + CallA() + "-0");

@@ -144,7 +144,7 @@ TEST(EngineLinks, AConnectReachesARegistrationOnlyByTheCalledAddressAsTheAirCarr
   }
 }
 
-TEST(EngineLinks, LinkedCallsMatchWhateverTheirCaseOrZeroSsidButEachEndKeepsItsSpelling) {
+TEST(EngineLinks, LinkedCallsMatchAnyCaseOrSsidZeroEachKeepsSpelling) {
   EngineHarness h;
   ClientId a = h.Join();
   ClientId b = h.Join();

@@ -102,7 +102,7 @@ TEST_F(ComponentSession, TwoComponentsCarryBinaryDataBothWays) {
   EXPECT_EQ(b.disconnected, std::vector<int>{idB});
 }
 
-TEST_F(ComponentSession, AnEngineThatRestartsOnTheSamePortEndsTheChannelAndIsReachedAgain) {
+TEST_F(ComponentSession, EngineRestartOnTheSamePortEndsChannelAndReconnects) {
   Station& a = NewStation("N0AAA");
   const int id = a.api.AX25Connect(1, "N0AAA", "ECHO", "");
   ASSERT_TRUE(RunUntil([&] { return !a.connected.empty(); }));

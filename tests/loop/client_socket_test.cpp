@@ -176,7 +176,7 @@ TEST_F(ClientSocketTest, PeerCloseReportsDisconnectedOnce) {
   EXPECT_TRUE(events.errors.empty());
 }
 
-TEST_F(ClientSocketTest, CloseOnLiveConnectionReportsDisconnectedOnceAndStillDeliversTheQueue) {
+TEST_F(ClientSocketTest, CloseReportsDisconnectedOnceAndDeliversTheQueue) {
   ServerEvents serverEvents;
   auto server = Server(serverEvents);
   ClientEvents events;

@@ -139,7 +139,7 @@ TEST_F(ClientRules, AClientThatHoldsWhileMoreThanThreeFramesAreOutGetsAllItsData
   EXPECT_EQ(line.text, "A/V stream - CONNECTED to N0REM");
 }
 
-TEST_F(ClientRules, AClientThatWaitsForNoUnacknowledgedDataDisconnectsWithEverythingDelivered) {
+TEST_F(ClientRules, WaitingForNoUnackedDataDeliversEverything) {
   ASSERT_NO_FATAL_FAILURE(ConnectRemote());
   const std::string payload = Pattern(2000);
   ASSERT_TRUE(client_.SendData('A', payload));

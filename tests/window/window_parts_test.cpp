@@ -17,7 +17,7 @@
 namespace tw::window {
 namespace {
 
-TEST(LogBox, EveryLineEndsWithCrLfAndTheBoxIsCutToItsLastCharactersBeforeItWouldPassTheLimit) {
+TEST(LogBox, LinesEndWithCrLfAndTheBoxKeepsItsLastCharacters) {
   struct Case {
     std::size_t filled;  // characters in the box before the line
     std::size_t line;    // characters of the line
