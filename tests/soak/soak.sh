@@ -2,7 +2,7 @@
 # The soak for as long as asked: builds tidewire, the loopback engine and the
 # soak driver in build/ (only those), then runs the driver at the lowest
 # priority so that it shares the machine politely.
-#   tests/soak/soak.sh [--minutes M] [--seed N] [--quiet]
+#   tests/soak/soak.sh [--minutes M] [--seed N] [--baud B] [--quiet]
 # Prints the accounting table; the exit status is the driver's (0: every
 # byte accounted for, 1: a loss nothing explains or corrupted data, 2: the
 # programs could not be run).

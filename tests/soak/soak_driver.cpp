@@ -2,13 +2,15 @@
 // byte: ten streams, each linked to the loopback engine's echo station (one
 // radio port per stream), carry blocks of random size and content; the
 // client leaves and comes back, the engine is killed and restarted, and
-// tidewire is stopped with SIGTERM and started again once. Every byte sent
+// tidewire is stopped with SIGTERM and started again once. The engine paces
+// the data as a radio would (--baud), so that blocks are under way when each
+// of those happens. Every byte sent
 // must come back from the echo station, in order and unchanged, unless the
 // link that carried it ended because the engine went away and the client
 // was told "*** DISCONNECTED" for it. At the end a table per stream, and
 // tidewire's memory and descriptors at the start and the end.
 //
-//   tw-soak [--minutes M] [--seed N] [--quiet]
+//   tw-soak [--minutes M] [--seed N] [--baud B] [--quiet]
 //
 // Exit status 0 when every loss is explained and nothing came back
 // corrupted; 1 otherwise; 2 when the programs could not be run.
@@ -60,6 +62,9 @@ int StreamIndex(char stream) { return stream >= 'A' && stream < 'A' + kStreams ?
 
 struct Options {
   double minutes = 2;
+  // The engine's radio pace: data spends time on the air, so that links end
+  // and the client leaves with blocks under way. 0: at once.
+  unsigned baud = 38400;
   std::uint32_t seed = 0;
   bool quiet = false;
 };
@@ -74,6 +79,8 @@ std::optional<Options> Parse(int argc, char** argv) {
       if (!(options.minutes > 0)) return std::nullopt;
     } else if (arg == "--seed" && i + 1 < argc) {
       options.seed = static_cast<std::uint32_t>(std::strtoul(argv[++i], nullptr, 10));
+    } else if (arg == "--baud" && i + 1 < argc) {
+      options.baud = static_cast<unsigned>(std::strtoul(argv[++i], nullptr, 10));
     } else if (arg == "--quiet") {
       options.quiet = true;
     } else {
@@ -134,7 +141,7 @@ class Soak {
     if (dir_.empty()) return Fail("no temporary directory");
     start_ = Clock::now();
     std::string error;
-    if (!engine_.Start(dir_, 0, {"--ports", std::to_string(kStreams)}, error)) return Fail(error);
+    if (!engine_.Start(dir_, 0, EngineArguments(), error)) return Fail(error);
     enginePort_ = engine_.port;
     if (!StartTidewire()) return 2;
     usageStart_ = Measure(tidewire_.process.Pid());
@@ -203,6 +210,15 @@ class Soak {
 
   Clock::duration Seconds(unsigned low, unsigned high) {
     return std::chrono::milliseconds(1000u * low + random_() % (1000u * (high - low)));
+  }
+
+  std::vector<std::string> EngineArguments() const {
+    return {"--ports", std::to_string(kStreams), "--baud", std::to_string(options_.baud)};
+  }
+
+  // How long `bytes` take on one port at the engine's pace.
+  long PaceMillis(std::size_t bytes) const {
+    return options_.baud == 0 ? 0 : static_cast<long>(bytes * 8 * 1000 / options_.baud);
   }
 
   double Elapsed() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
@@ -359,6 +375,13 @@ class Soak {
     return false;
   }
 
+  bool AllUp() const {
+    for (const StreamBook& book : books_) {
+      if (!book.up) return false;
+    }
+    return true;
+  }
+
   // Runs the connection until nothing is on its way, or `timeout`.
   bool Settle(Millis timeout) {
     return client_->Pump(timeout, [this] {
@@ -397,6 +420,8 @@ class Soak {
     ++engineEpoch_;
     const bool hard = random_() % 2 == 0;
     engineHow_ = hard ? "SIGKILL" : "SIGTERM";
+    // Blocks on their way on every linked stream as the engine goes.
+    if (!SendSome(kStreams)) return false;
     Note(Cat("engine restart #", engineEpoch_, " with ", engineHow_));
     if (hard) {
       engine_.process.Kill();
@@ -410,7 +435,7 @@ class Soak {
       client_->Pump(Millis(20), [] { return false; });
     }
     std::string error;
-    if (!engine_.Start(dir_, enginePort_, {"--ports", std::to_string(kStreams)}, error)) {
+    if (!engine_.Start(dir_, enginePort_, EngineArguments(), error)) {
       return Fail("the engine did not come back: " + error) == 0;
     }
     for (StreamBook& book : books_) book.sentInWindow = 0;
@@ -423,17 +448,17 @@ class Soak {
     for (StreamBook& book : books_) book.sentInWindow = 0;
   }
 
-  // Data bytes the engine took from tidewire per radio port, from the frame
+  // Data bytes the echo station heard per radio port, from the engine's
   // record since it was last emptied.
-  std::map<int, std::uint64_t> EngineReceived() const {
+  std::map<int, std::uint64_t> EchoHeard() const {
+    constexpr std::string_view kHeard = ") echo station heard ";
     std::map<int, std::uint64_t> bytes;
     std::ifstream in(dir_ + "/engine.log");
     for (std::string line; std::getline(in, line);) {
-      if (line.find("Kind[D]") == std::string::npos || line.find("To(ECHO)") == std::string::npos) continue;
+      const std::size_t heard = line.find(kHeard);
       const std::size_t port = line.find("Port(");
-      const std::size_t length = line.find("Len(");
-      if (port == std::string::npos || length == std::string::npos) continue;
-      bytes[std::atoi(line.c_str() + port + 5)] += std::strtoull(line.c_str() + length + 4, nullptr, 10);
+      if (heard == std::string::npos || port == std::string::npos) continue;
+      bytes[std::atoi(line.c_str() + port + 5)] += std::strtoull(line.c_str() + heard + kHeard.size(), nullptr, 10);
     }
     return bytes;
   }
@@ -443,6 +468,14 @@ class Soak {
   // station; what the echo station sends back after the client's connection
   // is closed has nowhere to go and is not counted as lost.
   bool StopAndRestartTidewire() {
+    // Every stream linked (after an engine restart that takes a while) and
+    // nothing on its way, so that the record below starts clean.
+    const auto deadline = Clock::now() + std::chrono::seconds(30);
+    while (Clock::now() < deadline && !AllUp()) {
+      ConnectStreams();
+      client_->Pump(Millis(50), [this] { return AllUp(); });
+    }
+    if (!AllUp()) Fault("not every stream was linked when tidewire was stopped");
     Settle(Millis(10000));
     EmptyEngineRecord();
     for (int burst = 0; burst < 3; ++burst) {
@@ -456,9 +489,10 @@ class Soak {
     client_->WaitClosed(Millis(60000));
     const auto status = tidewire_.process.WaitForExit(Millis(60000));
     if (status != 0) Fault(Cat("tidewire ended with status ", status ? std::to_string(*status) : "none (timeout)"));
-    // Give the engine a moment to take in what the closing connection held.
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    const std::map<int, std::uint64_t> reached = EngineReceived();
+    // Give the engine a moment to take in what the closing connection held
+    // and to send what it had queued.
+    std::this_thread::sleep_for(std::chrono::milliseconds(500 + PaceMillis(3 * kStreams * kMaxBlock)));
+    const std::map<int, std::uint64_t> reached = EchoHeard();
     for (int i = 0; i < kStreams; ++i) {
       StreamBook& book = books_[static_cast<std::size_t>(i)];
       // Stream A is linked on radio port 1, B on 2, and so on.
@@ -485,9 +519,9 @@ class Soak {
   int Report(int status) {
     std::uint64_t total = 0;
     for (const StreamBook& b : books_) total += b.sent;
-    std::printf("\nsoak: %.1f min, seed %u, %d engine restarts, %d client returns, %d tidewire runs, "
+    std::printf("\nsoak: %.1f min, seed %u, engine at %u baud, %d engine restarts, %d client returns, %d tidewire runs, "
                 "%llu bytes sent (%.0f bytes/s)\n",
-                Elapsed() / 60, options_.seed, engineEpoch_, returns_, tidewireRuns_,
+                Elapsed() / 60, options_.seed, options_.baud, engineEpoch_, returns_, tidewireRuns_,
                 static_cast<unsigned long long>(total), static_cast<double>(total) / Elapsed());
     std::printf("%-6s %5s %10s %10s %12s %12s %9s %7s %9s\n", "stream", "links", "sent", "echoed", "lost-engine",
                 "lost-unexpl", "corrupt", "values", "sigterm-x");
@@ -549,7 +583,7 @@ class Soak {
 int main(int argc, char** argv) {
   const auto options = tw::soak::Parse(argc, argv);
   if (!options) {
-    std::fprintf(stderr, "usage: tw-soak [--minutes M] [--seed N] [--quiet]\n");
+    std::fprintf(stderr, "usage: tw-soak [--minutes M] [--seed N] [--baud B] [--quiet]\n");
     return 2;
   }
   std::signal(SIGPIPE, SIG_IGN);
