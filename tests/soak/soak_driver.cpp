@@ -137,7 +137,7 @@ class Soak {
   explicit Soak(Options options) : options_(options), random_(options.seed) {}
 
   int Run() {
-    dir_ = program_test::TempDirectory();
+    dir_ = TempDirectory();
     if (dir_.empty()) return Fail("no temporary directory");
     start_ = Clock::now();
     std::string error;
@@ -442,9 +442,19 @@ class Soak {
     return true;
   }
 
+  // A directory of the soak's own, so that nothing that tidies up after
+  // other tests takes it away during a long run.
+  static std::string TempDirectory() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/tw-soak-XXXXXX";
+    return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+  }
+
   void EmptyEngineRecord() {
     // The engine appends to its output; emptying the file starts a new record.
-    std::filesystem::resize_file(dir_ + "/engine.log", 0);
+    std::error_code ec;
+    std::filesystem::resize_file(dir_ + "/engine.log", 0, ec);
+    if (ec) Fault("the engine's record could not be emptied: " + ec.message());
     for (StreamBook& book : books_) book.sentInWindow = 0;
   }
 
