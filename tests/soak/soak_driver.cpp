@@ -128,6 +128,7 @@ struct StreamBook {
   std::uint64_t corrupt = 0;
   std::uint64_t sentInWindow = 0;  // since the engine's record was last emptied
   int links = 0;
+  int unanswered = 0;  // connects that got neither CONNECTED nor a refusal in time
   std::bitset<256> valuesSent;
   std::vector<std::string> events;  // one line per loss or fault
 };
@@ -151,7 +152,7 @@ class Soak {
     const auto sigtermAt = start_ + (end - start_) / 2;
     bool sigtermDone = false;
     auto nextLeave = Clock::now() + Seconds(5, 15);
-    auto nextEngineKill = Clock::now() + Seconds(15, 35);
+    auto nextEngineKill = Clock::now() + Seconds(30, 90);
     auto nextTrim = Clock::now() + std::chrono::seconds(10);
 
     while (Clock::now() < end) {
@@ -163,7 +164,7 @@ class Soak {
       }
       if (now >= nextEngineKill) {
         if (!RestartEngine()) return Report(2);
-        nextEngineKill = Clock::now() + Seconds(15, 35);
+        nextEngineKill = Clock::now() + Seconds(30, 90);
         continue;
       }
       if (now >= nextLeave) {
@@ -335,7 +336,11 @@ class Soak {
     const auto now = Clock::now();
     for (int i = 0; i < kStreams; ++i) {
       StreamBook& book = books_[static_cast<std::size_t>(i)];
-      if (book.connecting && now - book.connectSince > kConnectWait) book.connecting = false;
+      if (book.connecting && now - book.connectSince > kConnectWait) {
+        // Neither linked nor refused: asked again, and counted.
+        book.connecting = false;
+        ++book.unanswered;
+      }
       if (book.up || book.connecting || now < book.retryAt) continue;
       const std::string command = i == 0 ? "C ECHO" : Cat("C ECHO #", i + 1);
       if (!client_->SendCommand(StreamChar(i), command)) return;
@@ -533,12 +538,12 @@ class Soak {
                 "%llu bytes sent (%.0f bytes/s)\n",
                 Elapsed() / 60, options_.seed, options_.baud, engineEpoch_, returns_, tidewireRuns_,
                 static_cast<unsigned long long>(total), static_cast<double>(total) / Elapsed());
-    std::printf("%-6s %5s %10s %10s %12s %12s %9s %7s %9s\n", "stream", "links", "sent", "echoed", "lost-engine",
-                "lost-unexpl", "corrupt", "values", "sigterm-x");
+    std::printf("%-6s %5s %6s %10s %10s %12s %12s %9s %7s %9s\n", "stream", "links", "unansd", "sent", "echoed",
+                "lost-engine", "lost-unexpl", "corrupt", "values", "sigterm-x");
     bool clean = status == 0 && faults_.empty();
     for (int i = 0; i < kStreams; ++i) {
       const StreamBook& b = books_[static_cast<std::size_t>(i)];
-      std::printf("%-6c %5d %10llu %10llu %12llu %12llu %9llu %7zu %9llu\n", StreamChar(i), b.links,
+      std::printf("%-6c %5d %6d %10llu %10llu %12llu %12llu %9llu %7zu %9llu\n", StreamChar(i), b.links, b.unanswered,
                   static_cast<unsigned long long>(b.sent), static_cast<unsigned long long>(b.echoed),
                   static_cast<unsigned long long>(b.lostAllowed), static_cast<unsigned long long>(b.lostUnexplained),
                   static_cast<unsigned long long>(b.corrupt), b.valuesSent.count(),
@@ -553,7 +558,9 @@ class Soak {
       for (const std::string& event : b.events) std::printf("       %c: %s\n", StreamChar(i), event.c_str());
       if (b.lostUnexplained > 0 || b.corrupt > 0) clean = false;
     }
-    std::printf("(sigterm-x: reached the echo station before SIGTERM, its answer had no client left to go to)\n");
+    std::printf("(unansd: connects answered neither way within %lld s; sigterm-x: reached the echo station before\n"
+                " SIGTERM, its answer had no client left to go to)\n",
+                static_cast<long long>(kConnectWait.count() / 1000));
     const auto show = [](const char* when, const Usage& u) {
       std::printf("tidewire %-22s RSS %6ld KiB, %3d open descriptors\n", when, u.rssKiB, u.descriptors);
     };
