@@ -17,24 +17,25 @@ void AppendToFile(const std::string& fileName, const std::string& text) {
   std::fclose(file);
 }
 
+// Written straight into `out`: a trace at its highest level dumps every
+// frame, and building each line from pieces would cost more than the frame's
+// own handling.
 void AppendDumpLine(std::string& out, std::string_view chunk) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string hex;
-  std::string chars;
-  hex.reserve(48);
-  chars.reserve(16);
+  out.append(" |");
   for (char ch : chunk) {
     auto byte = static_cast<unsigned char>(ch);
-    hex.push_back(kDigits[byte >> 4]);
-    hex.push_back(kDigits[byte & 0x0F]);
-    hex.push_back(' ');
-    chars.push_back(byte >= 32 && byte <= 122 ? ch : '.');
+    const char hex[3] = {kDigits[byte >> 4], kDigits[byte & 0x0F], ' '};
+    out.append(hex, 3);
   }
-  for (std::size_t i = chunk.size(); i < 16; ++i) {
-    hex.append("-- ");
-    chars.push_back(' ');
+  for (std::size_t i = chunk.size(); i < 16; ++i) out.append("-- ");
+  out.push_back('|');
+  for (char ch : chunk) {
+    auto byte = static_cast<unsigned char>(ch);
+    out.push_back(byte >= 32 && byte <= 122 ? ch : '.');
   }
-  out.append(" |").append(hex).append("|").append(chars).append("\n");
+  out.append(16 - chunk.size(), ' ');
+  out.push_back('\n');
 }
 
 }  // namespace

@@ -64,6 +64,10 @@ void FakeBridge::Talk() {
   while (Readable(socket_.native_handle(), stop_)) {
     std::error_code ec;
     std::size_t n = socket_.read_some(asio::buffer(buffer), ec);
+    if (ec == asio::error::eof && behaviour_ == Behaviour::LastWords) {
+      Write(EncodeBlock('D', '1', 'A', "last words"));
+      socket_.close();
+    }
     if (ec) return;
     Take(std::string_view(buffer, n));
   }
@@ -100,7 +104,7 @@ void FakeBridge::Terminal(std::string_view byte) {
   } else if (line == "INTFACE HOST") {
     Write("INTFACE was TERMINAL\r");
     Write("cmd:");
-  } else if (line == "RESET" && behaviour_ == Behaviour::Bridge) {
+  } else if (line == "RESET" && (behaviour_ == Behaviour::Bridge || behaviour_ == Behaviour::LastWords)) {
     Write("\xC0\xC0");
     Write("S00\xC0");
     hostMode_ = true;

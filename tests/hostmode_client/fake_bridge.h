@@ -22,6 +22,7 @@ enum class Behaviour {
   Silent,         // accepts and never answers
   NoResetAnswer,  // answers the prompts but not RESET
   CloseAtOnce,    // closes right after accepting
+  LastWords,      // as Bridge; when the client ends its side, one more data block, then close
 };
 
 class FakeBridge {

@@ -89,6 +89,31 @@ int RunScript(std::uint16_t port, std::chrono::seconds timeout, const std::vecto
   return status;
 }
 
+TEST(HostModeSession, LeavingReadsWhatTheBridgeStillSends) {
+  struct Case {
+    Behaviour behaviour;
+    bool closedByBridge;
+    std::string dataAfterLeaving;
+  };
+  const Case cases[] = {
+      {Behaviour::LastWords, true, "last words"},
+      {Behaviour::Bridge, false, ""},  // never closes its side: Leave gives up
+  };
+  for (const Case& c : cases) {
+    FakeBridge bridge(c.behaviour);
+    HostModeSession client;
+    ASSERT_TRUE(client.Open("127.0.0.1", bridge.Port())) << client.Error();
+    std::string data;
+    client.OnReceived = [&data](const Received& item) {
+      if (item.kind == Received::Kind::Block && item.block.kind == 'D') data += item.block.text;
+    };
+    EXPECT_EQ(client.Leave(2s), c.closedByBridge) << static_cast<int>(c.behaviour);
+    EXPECT_EQ(data, c.dataAfterLeaving) << static_cast<int>(c.behaviour);
+    EXPECT_FALSE(client.IsOpen());
+    EXPECT_FALSE(client.Leave(2s)) << "nothing left to leave";
+  }
+}
+
 TEST(RunClient, CarriesOutAScriptAndPrintsWhatArrives) {
   FakeBridge bridge;
   std::string out, err;

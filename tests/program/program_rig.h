@@ -36,6 +36,8 @@ class ChildProcess {
   // The exit status, or 128 + the signal that ended it; nothing on timeout.
   std::optional<int> WaitForExit(Millis timeout);
   void Kill();
+  // The running child's process id, or -1.
+  pid_t Pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;

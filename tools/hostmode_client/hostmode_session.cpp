@@ -307,6 +307,16 @@ void HostModeSession::Close() {
   s.CloseStreams();
 }
 
+bool HostModeSession::Leave(Millis timeout) {
+  Impl& s = *impl_;
+  if (s.link != Impl::Link::Open) return false;
+  std::error_code ignored;
+  s.socket.shutdown(tcp::socket::shutdown_send, ignored);
+  const bool closed = WaitClosed(timeout);
+  Close();
+  return closed;
+}
+
 bool HostModeSession::IsOpen() const { return impl_->link == Impl::Link::Open; }
 
 bool HostModeSession::WaitClosed(Millis timeout) {

@@ -98,6 +98,12 @@ class HostModeSession {
   // Closes at once; bytes not yet written are lost.
   void Close();
 
+  // Leaves politely: ends the sending side, then reads (and hands to
+  // OnReceived) what the bridge still sends until it closes its side, so
+  // nothing the bridge wrote is thrown away by this end. False when the
+  // bridge did not close within `timeout`; the connection is closed then too.
+  bool Leave(Millis timeout = kDefaultTimeout);
+
   // Connected, and neither side has closed.
   bool IsOpen() const;
 

@@ -323,8 +323,15 @@ void LoopbackEngine::Data(ClientId client, const Frame& frame) {
     }
     return;
   }
+  if (!link->called) EchoHeard(link->port, frame.data.size());
   const LinkEnd& receiver = !link->called ? link->caller : end->isCaller ? *link->called : link->caller;
   SendData(receiver.client, link->port, h.pid, receiver.remote, receiver.own, frame.data);
+}
+
+void LoopbackEngine::EchoHeard(int port, std::size_t bytes) {
+  // Counted by those who check that nothing sent to the echo station went
+  // missing on the way (the soak test).
+  log_.LogLine(3, [&] { return Cat("{LBE} Port(", port, ") echo station heard ", bytes, " bytes"); });
 }
 
 void LoopbackEngine::Unproto(ClientId client, const FrameHeader& header,
@@ -442,6 +449,7 @@ void LoopbackEngine::DeliverHead(int port) {
   if (!link) return;  // not reached: a link that ends takes its frames with it
   if (frame.fromCaller && !link->called) {
     // The echo station heard it and sends it back, behind what is queued.
+    EchoHeard(port, frame.data.size());
     frame.fromCaller = false;
     Transmit(port, std::move(frame), sent);
     return;

@@ -144,6 +144,7 @@ class LoopbackEngine {
   void Transmit(int port, AirFrame frame, Millis start);
   void SendDueFrames();
   void DeliverHead(int port);
+  void EchoHeard(int port, std::size_t bytes);
   void DiscardFrames(LinkId id, int port);
   std::uint32_t LinkFrames(ClientId client, int port, std::string_view own, std::string_view remote) const;
   std::uint32_t PortFrames(int port) const;
