@@ -50,7 +50,7 @@ std::string StatusHtml(const StatusSnapshot& snapshot, std::string_view version)
                          "<title>", title, "</title><style>", kStyle, "</style></head>\n<body>\n");
   page += "<h1>" + title + "</h1>\n";
   page += "<p id=\"engine\">" + HtmlText(EngineLine(snapshot.engine)) + "</p>\n";
-  page += "<p id=\"client\">" + HtmlText(ClientLine(snapshot.client)) + "</p>\n";
+  page += "<p id=\"client\">" + HtmlText(ClientStatusLine(snapshot.client)) + "</p>\n";
   page += "<table id=\"streams\">\n<thead><tr>";
   for (const StreamColumn& column : kStreamColumns) page += Cat("<th>", column.heading, "</th>");
   page += "</tr></thead>\n<tbody>\n";

@@ -29,7 +29,7 @@ std::string EngineLine(const EngineStatus& engine) {
   return line;
 }
 
-std::string ClientLine(const ClientStatus& client) {
+std::string ClientStatusLine(const ClientStatus& client) {
   if (!client.connected) {
     return Cat("Client: none, listening on ", LogBytes(client.listenAddress), " port ", client.listenPort);
   }

@@ -44,6 +44,6 @@ StreamCells StreamRow(std::size_t index, const StreamStatus& stream);
 // "Engine 127.0.0.1:8000: up, version 1.6, 4 radio ports" or "...: down".
 std::string EngineLine(const EngineStatus& engine);
 // "Client 127.0.0.1:40312: host mode", or none and where it is awaited.
-std::string ClientLine(const ClientStatus& client);
+std::string ClientStatusLine(const ClientStatus& client);
 
 }  // namespace tw

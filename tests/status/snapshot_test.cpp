@@ -79,7 +79,7 @@ TEST_F(SnapshotTest, EngineAndClientAsTheBridgeSeesThem) {
   EXPECT_EQ(s.engine, (EngineStatus{"engine.local", 8010, true, "1.6", 4}));
   EXPECT_EQ(s.client, (ClientStatus{true, "127.0.0.1:40312", false, "127.0.0.1", 8210}));
   EXPECT_EQ(EngineLine(s.engine), "Engine engine.local:8010: up, version 1.6, 4 radio ports");
-  EXPECT_EQ(ClientLine(s.client), "Client 127.0.0.1:40312: terminal mode");
+  EXPECT_EQ(ClientStatusLine(s.client), "Client 127.0.0.1:40312: terminal mode");
 
   Reply("INTFACE HOST\rRESET\r");
   core.OnReady(false);
@@ -89,7 +89,7 @@ TEST_F(SnapshotTest, EngineAndClientAsTheBridgeSeesThem) {
   EXPECT_EQ(s.engine.version, "") << "a version of an engine that is gone";
   EXPECT_EQ(s.client, (ClientStatus{false, "", true, "127.0.0.1", 8210})) << "host mode stays for the next client";
   EXPECT_EQ(EngineLine(s.engine), "Engine engine.local:8010: down");
-  EXPECT_EQ(ClientLine(s.client), "Client: none, listening on 127.0.0.1 port 8210");
+  EXPECT_EQ(ClientStatusLine(s.client), "Client: none, listening on 127.0.0.1 port 8210");
 }
 
 // The feed between the bridge and a recording front end.

@@ -105,7 +105,7 @@ void MainWindow::ShowDefaultPort(const std::string& text) { port_->value(text.c_
 void MainWindow::ShowAccept(const std::string& text) { accept_->value(text.c_str()); }
 void MainWindow::ShowStatus(const StatusSnapshot& status) {
   const std::string engine = EngineLine(status.engine);
-  const std::string client = ClientLine(status.client);
+  const std::string client = ClientStatusLine(status.client);
   if (engine != engine_->value()) engine_->value(engine.c_str());
   if (client != client_->value()) client_->value(client.c_str());
   StreamTableView::Rows rows;
