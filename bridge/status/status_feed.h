@@ -30,6 +30,7 @@ class StatusFeed final : public BridgeView {
   void ShowMyCall(const std::string& callSign) override { frontEnd_.ShowMyCall(callSign); }
   void ShowDefaultPort(const std::string& text) override { frontEnd_.ShowDefaultPort(text); }
   void ShowAccept(const std::string& text) override { frontEnd_.ShowAccept(text); }
+  void ShowLinksUp(int count) override { frontEnd_.ShowLinksUp(count); }
 
   // Starts looking at `core` (publishing its state at once); both must
   // outlive the attachment. Detach before the core goes.

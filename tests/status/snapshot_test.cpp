@@ -141,11 +141,13 @@ TEST_F(FeedTest, EveryLineAndValueReachesTheFrontEndAndTheRingKeepsTheLast200) {
   feed.ShowMyCall("N0CALL");
   feed.ShowDefaultPort(" 2");
   feed.ShowAccept("ANY");
+  feed.ShowLinksUp(2);
   for (int i = 0; i < 205; ++i) feed.addlog("line " + std::to_string(i));
   feed.addlog(std::string(5000, 'L'));
   EXPECT_EQ(view.myCall, "N0CALL");
   EXPECT_EQ(view.port, " 2");
   EXPECT_EQ(view.accept, "ANY");
+  EXPECT_EQ(view.linksUp, std::vector<int>{2}) << "a window asks before closing links it knows of";
   ASSERT_EQ(view.lines.size(), 206u);
   EXPECT_EQ(view.lines.back().size(), 5000u) << "the front end gets the line whole";
 
