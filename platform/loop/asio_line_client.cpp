@@ -199,16 +199,22 @@ void AsioLineClient::Pump(const std::shared_ptr<Stay>& stay) {
   }
 }
 
+// A far end that closed a pseudo-terminal has simply left; anything else is a
+// failure of the line, reported as such.
+void AsioLineClient::LeaveOn(const std::error_code& ec) {
+  if (IsPty() && SlaveClosed(ec)) {
+    Leave(nullptr, true);
+  } else {
+    const std::string failure = Failure(ec);
+    Leave(&failure, false);
+  }
+}
+
 void AsioLineClient::ReadDone(const std::shared_ptr<Stay>& stay, const std::error_code& ec, std::size_t count) {
   stay->reading = false;
   if (stay->over) return;
   if (ec) {
-    if (IsPty() && SlaveClosed(ec)) {
-      Leave(nullptr, true);
-    } else {
-      const std::string failure = Failure(ec);
-      Leave(&failure, false);
-    }
+    LeaveOn(ec);
     return;
   }
   // The handler may destroy this object.
@@ -222,12 +228,7 @@ void AsioLineClient::WriteDone(const std::shared_ptr<Stay>& stay, const std::err
   stay->writing = false;
   if (stay->over) return;
   if (ec) {
-    if (IsPty() && SlaveClosed(ec)) {
-      Leave(nullptr, true);
-    } else {
-      const std::string failure = Failure(ec);
-      Leave(&failure, false);
-    }
+    LeaveOn(ec);
     return;
   }
   stay->sent += count;

@@ -102,6 +102,7 @@ class AsioLineClient final : public ListenSocket {
   std::string OpenDevice();
   void Offer();
   void Pump(const std::shared_ptr<Stay>& stay);
+  void LeaveOn(const std::error_code& ec);
   void ReadDone(const std::shared_ptr<Stay>& stay, const std::error_code& ec, std::size_t count);
   void WriteDone(const std::shared_ptr<Stay>& stay, const std::error_code& ec, std::size_t count);
   // Ends the stay. `farEndGone`: the pseudo-terminal's slave is closed.
