@@ -71,7 +71,7 @@ struct IdentityCase {
 
 class Identity : public ::testing::TestWithParam<IdentityCase>, public ComponentHarness {};
 
-TEST_P(Identity, TheEngineReportFindsTheChannelOrStartsAnIncomingOne) {
+TEST_P(Identity, EngineReportFindsTheChannelOrStartsAnIncoming) {
   const IdentityCase& c = GetParam();
   BringUp();
   ASSERT_EQ(api.AX25Connect(c.connectPort, kOwn, c.connectTo, ""), 1);
