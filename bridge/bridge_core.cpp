@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "bridge/log_text.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -3,7 +3,7 @@
 #include <array>
 
 #include "bridge/log_text.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "bridge/log_text.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "bridge/command_words.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

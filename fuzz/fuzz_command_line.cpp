@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "bridge/command_line.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "fuzz/fuzz_check.h"
 
 using tw::fuzz::Require;

@@ -10,7 +10,7 @@
 #include "bridge/app/hresult_text.h"
 #include "bridge/log_text.h"
 #include "control/activex/vokapix.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "platform/com/twcom.hpp"
 
 namespace tw {

@@ -5,7 +5,7 @@
 
 #include "bridge/app/hresult_text.h"
 #include "control/activex/vokapix.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

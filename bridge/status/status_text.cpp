@@ -1,7 +1,7 @@
 #include "bridge/status/status_text.h"
 
 #include "bridge/log_text.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

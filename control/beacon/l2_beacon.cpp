@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "control/link/tl2_trap.h"
 
 namespace tw {

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "control/link/ax25_codec.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "control/link/tl2_trap.h"
 
 namespace tw {

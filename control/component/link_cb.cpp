@@ -1,6 +1,6 @@
 #include "control/component/link_cb.h"
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -43,7 +43,7 @@ struct LinkCB {
   bool meterSilent = false;  // the engine never answered: nothing is metered
 };
 
-// StationKey (control/link/text.h) of a call that is upper case already, as
+// StationKey (platform/text/text.h) of a call that is upper case already, as
 // the engine link reports calls: a view, no copy.
 std::string_view UpperCallKey(std::string_view call);
 

@@ -4,7 +4,7 @@
 #include <atomic>
 
 #include "control/component/vokapi_raise.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

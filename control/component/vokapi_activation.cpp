@@ -7,7 +7,7 @@
 // needs a few seconds), until the budget in Retry is spent; then OnError.
 #include "control/component/vokapi.h"
 #include "control/component/vokapi_raise.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -7,7 +7,7 @@
 // a second; it goes out when the count reaches 0, when the count has not gone
 // down for a minute, or at once when the engine never answers the question.
 #include "control/component/vokapi.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

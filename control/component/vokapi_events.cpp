@@ -3,7 +3,7 @@
 // table is updated after the handler returned.
 #include "control/component/vokapi.h"
 #include "control/component/vokapi_raise.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -9,7 +9,7 @@
 // again by its id.
 #include "control/component/vokapi.h"
 #include "control/component/vokapi_raise.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

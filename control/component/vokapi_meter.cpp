@@ -11,7 +11,7 @@
 
 #include "control/component/vokapi.h"
 #include "control/link/frame_codec.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 // TVOKAPI: the property setters that do more than store.
 #include "control/component/vokapi.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "control/component/vokapi.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -3,7 +3,7 @@
 #include <exception>
 #include <limits>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -2,7 +2,7 @@
 // receive path.
 #include "control/link/tl2.h"
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "control/link/tl2_trap.h"
 
 namespace tw {

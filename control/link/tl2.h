@@ -18,7 +18,7 @@
 #include "control/link/frame_reader.h"
 #include "control/link/monitor_text.h"
 #include "control/link/port_info.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "control/link/tl2_trap.h"
 #include "control/link/trace_log.h"
 #include "platform/loop/event_loop.h"

@@ -1,6 +1,6 @@
 // TL2: what happens to each complete frame received from the engine.
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "control/link/tl2.h"
 
 namespace tw {

@@ -2,7 +2,7 @@
 // replies and heard lists.
 #include <algorithm>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "control/link/tl2.h"
 
 namespace tw {

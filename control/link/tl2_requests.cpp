@@ -1,5 +1,5 @@
 // TL2: the requests that become engine frames.
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "control/link/tl2.h"
 
 namespace tw {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bridge/bridge_core.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "platform/loop/fake_event_loop.h"
 
 namespace tw::testing {

@@ -11,7 +11,7 @@
 #include "bridge/app/event_sink.h"
 #include "bridge/log_text.h"
 #include "control/activex/vokapix.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "tests/codec/log_capture.h"
 
 namespace tw {

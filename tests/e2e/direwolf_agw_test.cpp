@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "tests/e2e/agw_client.h"
 #include "tests/e2e/direwolf_pair.h"
 #include "tests/e2e/e2e_settings.h"

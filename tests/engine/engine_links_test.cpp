@@ -2,7 +2,7 @@
 // data they carry and how they end.
 #include <gtest/gtest.h>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "tests/engine/engine_harness.h"
 
 namespace tw::loopback::testing {

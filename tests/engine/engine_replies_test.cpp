@@ -1,7 +1,7 @@
 // What the engine answers about itself and its ports, and registration.
 #include <gtest/gtest.h>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "tests/engine/engine_harness.h"
 
 namespace tw::loopback::testing {

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "platform/loop/asio_event_loop.h"
 #include "tools/engine_probe/probe.h"
 

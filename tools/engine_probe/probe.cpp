@@ -1,6 +1,6 @@
 #include "tools/engine_probe/probe.h"
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw {
 

@@ -1,6 +1,6 @@
 #include "tools/hostmode_client/block_format.h"
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw::hostmode {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw::hostmode {
 

@@ -1,6 +1,6 @@
 #include "tools/hostmode_client/client_options.h"
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "tools/hostmode_client/client_command.h"
 
 namespace tw::hostmode {

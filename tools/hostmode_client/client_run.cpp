@@ -5,7 +5,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "tools/hostmode_client/block_format.h"
 #include "tools/hostmode_client/client_command.h"
 #include "tools/hostmode_client/hostmode_session.h"

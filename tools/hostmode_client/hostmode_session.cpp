@@ -8,7 +8,7 @@
 #include <map>
 #include <utility>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "tools/hostmode_client/client_command.h"
 #include "tools/hostmode_client/terminal_dialogue.h"
 

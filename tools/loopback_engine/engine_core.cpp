@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "tools/loopback_engine/call_sign.h"
 #include "tools/loopback_engine/engine_texts.h"
 #include "tools/loopback_engine/via_block.h"

@@ -1,6 +1,6 @@
 #include "tools/loopback_engine/options.h"
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw::loopback {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw::loopback {
 

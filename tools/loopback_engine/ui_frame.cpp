@@ -1,7 +1,7 @@
 #include "tools/loopback_engine/ui_frame.h"
 
 #include "control/link/ax25_codec.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 #include "tools/loopback_engine/call_sign.h"
 
 namespace tw::loopback {

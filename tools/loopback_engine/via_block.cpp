@@ -1,7 +1,7 @@
 #include "tools/loopback_engine/via_block.h"
 
 #include "control/link/frame_codec.h"
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 namespace tw::loopback {
 

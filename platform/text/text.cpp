@@ -1,4 +1,4 @@
-#include "control/link/text.h"
+#include "platform/text/text.h"
 
 #include <limits>
 

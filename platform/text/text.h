@@ -1,5 +1,6 @@
-// Byte-string helpers shared by the library's parsers. Every text here is a
-// string of 8-bit bytes that may hold any value, NUL included.
+// Byte-string helpers shared by the parsers of the control, the program and
+// the tools. Every text here is a string of 8-bit bytes that may hold any
+// value, NUL included.
 #pragma once
 
 #include <cstdint>
