@@ -149,6 +149,16 @@ typedef const IID* REFIID;
 typedef const CLSID* REFCLSID;
 #endif
 
+/* Defines a GUID constant in a header, for both languages: one object for
+ * the whole program in C++ (so that it may name an interface id to
+ * platform/com/unknown.hpp), one per file in C.
+ *   TWCOM_DEFINE_GUID(IID_IMine, {0x5440A169, 0xC3AC, 0x11D4, {0xA6, ...}}) */
+#ifdef __cplusplus
+#define TWCOM_DEFINE_GUID(name, ...) inline constexpr GUID name = __VA_ARGS__;
+#else
+#define TWCOM_DEFINE_GUID(name, ...) static const GUID name = __VA_ARGS__;
+#endif
+
 /* The all-zero GUID. */
 TWCOM_API extern const GUID GUID_NULL;
 #define IID_NULL GUID_NULL
@@ -396,70 +406,70 @@ TWCOM_API extern const IID IID_IEnumConnectionPoints;    /* {B196B285-BAB4-101A-
 TWCOM_API extern const IID IID_IConnectionPoint;         /* {B196B286-BAB4-101A-B69C-00AA00341D07} */
 TWCOM_API extern const IID IID_IEnumConnections;         /* {B196B287-BAB4-101A-B69C-00AA00341D07} */
 
-typedef struct IUnknownVtbl {
-  HRESULT (*QueryInterface)(IUnknown* This, REFIID riid, void** ppvObject);
-  ULONG (*AddRef)(IUnknown* This);
-  ULONG (*Release)(IUnknown* This);
-} IUnknownVtbl;
+/* Each interface's own methods, in table order (after IUnknown's):
+ * M(I, result, name, (parameters)) for a method with parameters and
+ * M0(I, result, name) for one without; I is the interface whose table is
+ * made (This, in C). The tables, the C structs and the C++ classes below are
+ * all made from these lists, so a method is written once. */
+#define TWCOM_IUNKNOWN_METHODS(M, M0, I)                \
+  M(I, HRESULT, QueryInterface, (REFIID riid, void** ppvObject)) \
+  M0(I, ULONG, AddRef)                                  \
+  M0(I, ULONG, Release)
+#define TWCOM_IDISPATCH_METHODS(M, M0, I)                                                             \
+  M(I, HRESULT, GetTypeInfoCount, (UINT * pctinfo))                                                   \
+  M(I, HRESULT, GetTypeInfo, (UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo))                           \
+  M(I, HRESULT, GetIDsOfNames, (REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,             \
+                                DISPID* rgDispId))                                                    \
+  M(I, HRESULT, Invoke, (DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,                    \
+                         DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,         \
+                         UINT* puArgErr))
+#define TWCOM_ICLASSFACTORY_METHODS(M, M0, I)                                                         \
+  M(I, HRESULT, CreateInstance, (IUnknown * pUnkOuter, REFIID riid, void** ppvObject))                \
+  M(I, HRESULT, LockServer, (int fLock))
+#define TWCOM_ICONNECTIONPOINTCONTAINER_METHODS(M, M0, I)                                             \
+  M(I, HRESULT, EnumConnectionPoints, (IEnumConnectionPoints * *ppEnum))                              \
+  M(I, HRESULT, FindConnectionPoint, (REFIID riid, IConnectionPoint** ppCP))
+#define TWCOM_ICONNECTIONPOINT_METHODS(M, M0, I)                                                      \
+  M(I, HRESULT, GetConnectionInterface, (IID * pIID))                                                 \
+  M(I, HRESULT, GetConnectionPointContainer, (IConnectionPointContainer * *ppCPC))                    \
+  M(I, HRESULT, Advise, (IUnknown * pUnkSink, DWORD * pdwCookie))                                     \
+  M(I, HRESULT, Unadvise, (DWORD dwCookie))                                                           \
+  M(I, HRESULT, EnumConnections, (IEnumConnections * *ppEnum))
+#define TWCOM_IENUMCONNECTIONS_METHODS(M, M0, I)                                                      \
+  M(I, HRESULT, Next, (ULONG cConnections, CONNECTDATA * rgcd, ULONG * pcFetched))                    \
+  M(I, HRESULT, Skip, (ULONG cConnections))                                                           \
+  M0(I, HRESULT, Reset)                                                                               \
+  M(I, HRESULT, Clone, (IEnumConnections * *ppEnum))
+#define TWCOM_IENUMCONNECTIONPOINTS_METHODS(M, M0, I)                                                 \
+  M(I, HRESULT, Next, (ULONG cConnections, IConnectionPoint * *ppCP, ULONG * pcFetched))              \
+  M(I, HRESULT, Skip, (ULONG cConnections))                                                           \
+  M0(I, HRESULT, Reset)                                                                               \
+  M(I, HRESULT, Clone, (IEnumConnectionPoints * *ppEnum))
+#define TWCOM_NO_METHODS(M, M0, I)
 
-typedef struct IDispatchVtbl {
-  HRESULT (*QueryInterface)(IDispatch* This, REFIID riid, void** ppvObject);
-  ULONG (*AddRef)(IDispatch* This);
-  ULONG (*Release)(IDispatch* This);
-  HRESULT (*GetTypeInfoCount)(IDispatch* This, UINT* pctinfo);
-  HRESULT (*GetTypeInfo)(IDispatch* This, UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo);
-  HRESULT (*GetIDsOfNames)(IDispatch* This, REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,
-                           DISPID* rgDispId);
-  HRESULT (*Invoke)(IDispatch* This, DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,
-                    DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr);
-} IDispatchVtbl;
+/* The interfaces of the runtime below IUnknown: X(name, base, methods). */
+#define TWCOM_INTERFACES(X)                                                   \
+  X(IDispatch, IUnknown, TWCOM_IDISPATCH_METHODS)                             \
+  X(IClassFactory, IUnknown, TWCOM_ICLASSFACTORY_METHODS)                     \
+  X(IConnectionPointContainer, IUnknown, TWCOM_ICONNECTIONPOINTCONTAINER_METHODS) \
+  X(IConnectionPoint, IUnknown, TWCOM_ICONNECTIONPOINT_METHODS)               \
+  X(IEnumConnections, IUnknown, TWCOM_IENUMCONNECTIONS_METHODS)               \
+  X(IEnumConnectionPoints, IUnknown, TWCOM_IENUMCONNECTIONPOINTS_METHODS)
 
-typedef struct IClassFactoryVtbl {
-  HRESULT (*QueryInterface)(IClassFactory* This, REFIID riid, void** ppvObject);
-  ULONG (*AddRef)(IClassFactory* This);
-  ULONG (*Release)(IClassFactory* This);
-  HRESULT (*CreateInstance)(IClassFactory* This, IUnknown* pUnkOuter, REFIID riid, void** ppvObject);
-  HRESULT (*LockServer)(IClassFactory* This, int fLock);
-} IClassFactoryVtbl;
+/* A table entry: a function pointer taking the object first. */
+#define TWCOM_UNPAREN(...) __VA_ARGS__
+#define TWCOM_C_ENTRY(I, result, name, parameters) result (*name)(I * This, TWCOM_UNPAREN parameters);
+#define TWCOM_C_ENTRY0(I, result, name) result (*name)(I * This);
+/* The table of interface I: IUnknown's entries, then its own (an interface
+ * below IDispatch, such as IVOKAPIX, lists IDispatch's among its own). */
+#define TWCOM_C_TABLE(I, base, methods)                  \
+  typedef struct I##Vtbl {                               \
+    TWCOM_IUNKNOWN_METHODS(TWCOM_C_ENTRY, TWCOM_C_ENTRY0, I) \
+    methods(TWCOM_C_ENTRY, TWCOM_C_ENTRY0, I)            \
+  } I##Vtbl;
 
-typedef struct IConnectionPointContainerVtbl {
-  HRESULT (*QueryInterface)(IConnectionPointContainer* This, REFIID riid, void** ppvObject);
-  ULONG (*AddRef)(IConnectionPointContainer* This);
-  ULONG (*Release)(IConnectionPointContainer* This);
-  HRESULT (*EnumConnectionPoints)(IConnectionPointContainer* This, IEnumConnectionPoints** ppEnum);
-  HRESULT (*FindConnectionPoint)(IConnectionPointContainer* This, REFIID riid, IConnectionPoint** ppCP);
-} IConnectionPointContainerVtbl;
-
-typedef struct IConnectionPointVtbl {
-  HRESULT (*QueryInterface)(IConnectionPoint* This, REFIID riid, void** ppvObject);
-  ULONG (*AddRef)(IConnectionPoint* This);
-  ULONG (*Release)(IConnectionPoint* This);
-  HRESULT (*GetConnectionInterface)(IConnectionPoint* This, IID* pIID);
-  HRESULT (*GetConnectionPointContainer)(IConnectionPoint* This, IConnectionPointContainer** ppCPC);
-  HRESULT (*Advise)(IConnectionPoint* This, IUnknown* pUnkSink, DWORD* pdwCookie);
-  HRESULT (*Unadvise)(IConnectionPoint* This, DWORD dwCookie);
-  HRESULT (*EnumConnections)(IConnectionPoint* This, IEnumConnections** ppEnum);
-} IConnectionPointVtbl;
-
-typedef struct IEnumConnectionsVtbl {
-  HRESULT (*QueryInterface)(IEnumConnections* This, REFIID riid, void** ppvObject);
-  ULONG (*AddRef)(IEnumConnections* This);
-  ULONG (*Release)(IEnumConnections* This);
-  HRESULT (*Next)(IEnumConnections* This, ULONG cConnections, CONNECTDATA* rgcd, ULONG* pcFetched);
-  HRESULT (*Skip)(IEnumConnections* This, ULONG cConnections);
-  HRESULT (*Reset)(IEnumConnections* This);
-  HRESULT (*Clone)(IEnumConnections* This, IEnumConnections** ppEnum);
-} IEnumConnectionsVtbl;
-
-typedef struct IEnumConnectionPointsVtbl {
-  HRESULT (*QueryInterface)(IEnumConnectionPoints* This, REFIID riid, void** ppvObject);
-  ULONG (*AddRef)(IEnumConnectionPoints* This);
-  ULONG (*Release)(IEnumConnectionPoints* This);
-  HRESULT (*Next)(IEnumConnectionPoints* This, ULONG cConnections, IConnectionPoint** ppCP, ULONG* pcFetched);
-  HRESULT (*Skip)(IEnumConnectionPoints* This, ULONG cConnections);
-  HRESULT (*Reset)(IEnumConnectionPoints* This);
-  HRESULT (*Clone)(IEnumConnectionPoints* This, IEnumConnectionPoints** ppEnum);
-} IEnumConnectionPointsVtbl;
+TWCOM_C_TABLE(IUnknown, IUnknown, TWCOM_NO_METHODS)
+TWCOM_INTERFACES(TWCOM_C_TABLE)
 
 TWCOM_END_C
 
@@ -468,99 +478,35 @@ TWCOM_END_C
 /* Each destructor is protected and non-virtual: an object is never deleted
  * through an interface pointer (Release does that), and the table holds the
  * methods only, in the order written. */
+#define TWCOM_CPP_ENTRY(I, result, name, parameters) virtual result name parameters = 0;
+#define TWCOM_CPP_ENTRY0(I, result, name) virtual result name() = 0;
+#define TWCOM_CPP_CLASS(I, base, methods)               \
+  struct I : public base {                              \
+    methods(TWCOM_CPP_ENTRY, TWCOM_CPP_ENTRY0, I)       \
+                                                        \
+   protected:                                           \
+    ~I() = default;                                     \
+  };
+
 struct IUnknown {
-  virtual HRESULT QueryInterface(REFIID riid, void** ppvObject) = 0;
-  virtual ULONG AddRef() = 0;
-  virtual ULONG Release() = 0;
+  TWCOM_IUNKNOWN_METHODS(TWCOM_CPP_ENTRY, TWCOM_CPP_ENTRY0, IUnknown)
 
  protected:
   ~IUnknown() = default;
 };
-
-struct IDispatch : public IUnknown {
-  virtual HRESULT GetTypeInfoCount(UINT* pctinfo) = 0;
-  virtual HRESULT GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) = 0;
-  virtual HRESULT GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) = 0;
-  virtual HRESULT Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
-                         VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) = 0;
-
- protected:
-  ~IDispatch() = default;
-};
-
-struct IClassFactory : public IUnknown {
-  virtual HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) = 0;
-  virtual HRESULT LockServer(int fLock) = 0;
-
- protected:
-  ~IClassFactory() = default;
-};
-
-struct IConnectionPointContainer : public IUnknown {
-  virtual HRESULT EnumConnectionPoints(IEnumConnectionPoints** ppEnum) = 0;
-  virtual HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) = 0;
-
- protected:
-  ~IConnectionPointContainer() = default;
-};
-
-struct IConnectionPoint : public IUnknown {
-  virtual HRESULT GetConnectionInterface(IID* pIID) = 0;
-  virtual HRESULT GetConnectionPointContainer(IConnectionPointContainer** ppCPC) = 0;
-  virtual HRESULT Advise(IUnknown* pUnkSink, DWORD* pdwCookie) = 0;
-  virtual HRESULT Unadvise(DWORD dwCookie) = 0;
-  virtual HRESULT EnumConnections(IEnumConnections** ppEnum) = 0;
-
- protected:
-  ~IConnectionPoint() = default;
-};
-
-struct IEnumConnections : public IUnknown {
-  virtual HRESULT Next(ULONG cConnections, CONNECTDATA* rgcd, ULONG* pcFetched) = 0;
-  virtual HRESULT Skip(ULONG cConnections) = 0;
-  virtual HRESULT Reset() = 0;
-  virtual HRESULT Clone(IEnumConnections** ppEnum) = 0;
-
- protected:
-  ~IEnumConnections() = default;
-};
-
-struct IEnumConnectionPoints : public IUnknown {
-  virtual HRESULT Next(ULONG cConnections, IConnectionPoint** ppCP, ULONG* pcFetched) = 0;
-  virtual HRESULT Skip(ULONG cConnections) = 0;
-  virtual HRESULT Reset() = 0;
-  virtual HRESULT Clone(IEnumConnectionPoints** ppEnum) = 0;
-
- protected:
-  ~IEnumConnectionPoints() = default;
-};
+TWCOM_INTERFACES(TWCOM_CPP_CLASS)
 
 inline bool IsEqualGUID(REFGUID a, REFGUID b) { return memcmp(&a, &b, sizeof(GUID)) == 0; }
 inline bool operator==(const GUID& a, const GUID& b) { return IsEqualGUID(a, b); }
 
 #else /* C */
 
-struct IUnknown {
-  const IUnknownVtbl* lpVtbl;
-};
-struct IDispatch {
-  const IDispatchVtbl* lpVtbl;
-};
-struct IClassFactory {
-  const IClassFactoryVtbl* lpVtbl;
-};
-struct IConnectionPointContainer {
-  const IConnectionPointContainerVtbl* lpVtbl;
-};
-struct IConnectionPoint {
-  const IConnectionPointVtbl* lpVtbl;
-};
-struct IEnumConnections {
-  const IEnumConnectionsVtbl* lpVtbl;
-};
-struct IEnumConnectionPoints {
-  const IEnumConnectionPointsVtbl* lpVtbl;
-};
+#define TWCOM_C_STRUCT(I, base, methods) \
+  struct I {                             \
+    const I##Vtbl* lpVtbl;               \
+  };
+TWCOM_C_STRUCT(IUnknown, IUnknown, TWCOM_NO_METHODS)
+TWCOM_INTERFACES(TWCOM_C_STRUCT)
 
 static inline int IsEqualGUID(REFGUID a, REFGUID b) { return memcmp(a, b, sizeof(GUID)) == 0; }
 
