@@ -5,6 +5,7 @@
 
 #include "bridge/app/hresult_text.h"
 #include "control/activex/vokapix.h"
+#include "platform/com/variants.hpp"
 #include "platform/text/text.h"
 
 namespace tw {
@@ -23,37 +24,24 @@ class Arguments {
   Arguments& operator=(const Arguments&) = delete;
 
   Arguments& Long(LONG n) {
-    VARIANT& v = Next();
-    v.vt = VT_I4;
-    v.lVal = n;
+    com::SetLong(&Next(), n);
     return *this;
   }
   Arguments& Bool(bool b) {
-    VARIANT& v = Next();
-    v.vt = VT_BOOL;
-    v.boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+    com::SetBool(&Next(), b);
     return *this;
   }
   Arguments& Text(std::string_view bytes) {
-    VARIANT& v = Next();
-    v.bstrVal = com::BstrFromBytes(bytes);
-    if (v.bstrVal == nullptr && !bytes.empty()) {
-      complete_ = false;  // out of memory: a null BSTR would read as ""
-      return *this;
-    }
-    v.vt = VT_BSTR;
+    // Out of memory: an empty argument would read as "", so the call fails.
+    if (FAILED(com::SetText(&Next(), bytes))) complete_ = false;
     return *this;
   }
   Arguments& LongRef(LONG* slot) {
-    VARIANT& v = Next();
-    v.vt = VT_BYREF | VT_I4;
-    v.plVal = slot;
+    com::SetRef(&Next(), slot);
     return *this;
   }
   Arguments& TextRef(BSTR* slot) {
-    VARIANT& v = Next();
-    v.vt = VT_BYREF | VT_BSTR;
-    v.pbstrVal = slot;
+    com::SetRef(&Next(), slot);
     return *this;
   }
 
@@ -105,15 +93,6 @@ HRESULT Call(IDispatch& control, DISPID id, WORD flags, DISPPARAMS params, VARIA
   SysFreeString(exception.bstrDescription);
   SysFreeString(exception.bstrHelpFile);
   return hr;
-}
-
-bool ReadLong(const VARIANT& v, LONG* out) {
-  switch (v.vt) {
-    case VT_I4: *out = v.lVal; return true;
-    case VT_I2: *out = v.iVal; return true;
-    case VT_UI1: *out = v.bVal; return true;
-    default: return false;
-  }
 }
 
 }  // namespace
@@ -174,9 +153,7 @@ std::string DispatchControl::VOKVersion() {
   HRESULT hr =
       Call(*control_.Get(), DISPID_VOKAPIX_VOKVersion, DISPATCH_PROPERTYGET, none.ForMethod(), &result.value);
   std::string version;
-  if (SUCCEEDED(hr) && (result.value.vt != VT_BSTR || !com::BytesFromBstr(result.value.bstrVal, &version))) {
-    hr = DISP_E_TYPEMISMATCH;
-  }
+  if (SUCCEEDED(hr)) hr = com::ReadText(result.value, &version);
   if (FAILED(hr)) Report("VOKVersion", hr);
   return version;
 }
@@ -186,7 +163,7 @@ int DispatchControl::PortMax() {
   Result result;
   HRESULT hr = Call(*control_.Get(), DISPID_VOKAPIX_PortMax, DISPATCH_PROPERTYGET, none.ForMethod(), &result.value);
   LONG ports = 0;
-  if (SUCCEEDED(hr) && !ReadLong(result.value, &ports)) hr = DISP_E_TYPEMISMATCH;
+  if (SUCCEEDED(hr)) hr = com::ReadInteger(result.value, &ports);
   if (FAILED(hr)) {
     Report("PortMax", hr);
     return 0;
@@ -215,7 +192,7 @@ std::int32_t DispatchControl::AX25Connect(int port, const std::string& from, con
   Result result;
   HRESULT hr = Method(*control_.Get(), DISPID_VOKAPIX_AX25Connect, args, &result.value);
   LONG id = 0;
-  if (SUCCEEDED(hr) && !ReadLong(result.value, &id)) hr = DISP_E_TYPEMISMATCH;
+  if (SUCCEEDED(hr)) hr = com::ReadInteger(result.value, &id);
   if (FAILED(hr)) {
     Report("AX25Connect", hr);
     return 0;
@@ -228,12 +205,10 @@ bool DispatchControl::AX25Disconnect(std::int32_t channelId) {
   args.Long(channelId);
   Result result;
   HRESULT hr = Method(*control_.Get(), DISPID_VOKAPIX_AX25Disconnect, args, &result.value);
-  if (SUCCEEDED(hr) && result.value.vt != VT_BOOL) hr = DISP_E_TYPEMISMATCH;
-  if (FAILED(hr)) {
-    Report("AX25Disconnect", hr);
-    return false;
-  }
-  return result.value.boolVal != VARIANT_FALSE;
+  bool asked = false;
+  if (SUCCEEDED(hr)) hr = com::ReadBool(result.value, &asked);
+  if (FAILED(hr)) Report("AX25Disconnect", hr);
+  return asked;
 }
 
 bool DispatchControl::AX25Send(std::int32_t channelId, const std::string& data) {
@@ -241,12 +216,10 @@ bool DispatchControl::AX25Send(std::int32_t channelId, const std::string& data) 
   args.Long(channelId).Text(data);
   Result result;
   HRESULT hr = Method(*control_.Get(), DISPID_VOKAPIX_AX25Send, args, &result.value);
-  if (SUCCEEDED(hr) && result.value.vt != VT_BOOL) hr = DISP_E_TYPEMISMATCH;
-  if (FAILED(hr)) {
-    Report("AX25Send", hr);
-    return false;
-  }
-  return result.value.boolVal != VARIANT_FALSE;
+  bool sent = false;
+  if (SUCCEEDED(hr)) hr = com::ReadBool(result.value, &sent);
+  if (FAILED(hr)) Report("AX25Send", hr);
+  return sent;
 }
 
 // The fields go in as they are and come back as the control left them, so
@@ -267,9 +240,10 @@ bool DispatchControl::AX25Info(std::int32_t channelId, LinkInfo& info) {
                    ? Method(*control_.Get(), DISPID_VOKAPIX_AX25Info, args, &result.value)
                    : E_OUTOFMEMORY;
   LinkInfo out;
-  if (SUCCEEDED(hr) &&
-      (result.value.vt != VT_BOOL || !com::BytesFromBstr(from.text, &out.szFrom) ||
-       !com::BytesFromBstr(to.text, &out.szTo) || !com::BytesFromBstr(via.text, &out.szVIA))) {
+  bool known = false;
+  if (SUCCEEDED(hr)) hr = com::ReadBool(result.value, &known);
+  if (SUCCEEDED(hr) && (!com::BytesFromBstr(from.text, &out.szFrom) || !com::BytesFromBstr(to.text, &out.szTo) ||
+                        !com::BytesFromBstr(via.text, &out.szVIA))) {
     hr = DISP_E_TYPEMISMATCH;
   }
   if (FAILED(hr)) {
@@ -281,7 +255,7 @@ bool DispatchControl::AX25Info(std::int32_t channelId, LinkInfo& info) {
   out.iRx = rx;
   out.iTx = tx;
   info = std::move(out);
-  return result.value.boolVal != VARIANT_FALSE;
+  return known;
 }
 
 bool DispatchControl::AX25Outstanding(std::int32_t channelId, std::int32_t& frames, std::int32_t& bytes) {
@@ -291,12 +265,10 @@ bool DispatchControl::AX25Outstanding(std::int32_t channelId, std::int32_t& fram
   args.Long(channelId).LongRef(&outFrames).LongRef(&outBytes);
   Result result;
   HRESULT hr = Method(*control_.Get(), DISPID_VOKAPIX_AX25Outstanding, args, &result.value);
-  if (SUCCEEDED(hr) && result.value.vt != VT_BOOL) hr = DISP_E_TYPEMISMATCH;
-  if (FAILED(hr)) {
-    Report("AX25Outstanding", hr);
-    return false;
-  }
-  if (result.value.boolVal == VARIANT_FALSE) return false;
+  bool known = false;
+  if (SUCCEEDED(hr)) hr = com::ReadBool(result.value, &known);
+  if (FAILED(hr)) Report("AX25Outstanding", hr);
+  if (!known) return false;
   frames = outFrames;
   bytes = outBytes;
   return true;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "control/activex/vokapix.h"
+#include "platform/com/variants.hpp"
 
 namespace tw {
 
@@ -17,15 +18,7 @@ class EventArguments {
 
   UINT Count() const { return params_.cArgs; }
 
-  HRESULT Long(UINT i, std::int32_t* out) const {
-    const VARIANT& v = At(i);
-    switch (v.vt) {
-      case VT_I4: *out = v.lVal; return S_OK;
-      case VT_I2: *out = v.iVal; return S_OK;
-      case VT_UI1: *out = v.bVal; return S_OK;
-      default: return DISP_E_TYPEMISMATCH;
-    }
-  }
+  HRESULT Long(UINT i, std::int32_t* out) const { return com::ReadInteger(At(i), out); }
   HRESULT Bool(UINT i, bool* out) const {
     const VARIANT& v = At(i);
     if (v.vt != VT_BOOL) return DISP_E_TYPEMISMATCH;

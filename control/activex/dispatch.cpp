@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/com/twcom.hpp"
+#include "platform/com/variants.hpp"
 
 namespace tw::activex {
 
@@ -24,21 +24,16 @@ VARTYPE VarTypeOf(ValueType type) {
   return VT_EMPTY;
 }
 
+// A boolean parameter is a 16-bit integer like any other (see variants.hpp).
 HRESULT ReadNumber(const VARIANT& argument, ValueType type, Value& value) {
   std::int64_t n = 0;
-  switch (argument.vt) {
-    case VT_I2: n = argument.iVal; break;
-    case VT_I4: n = argument.lVal; break;
-    case VT_UI1: n = argument.bVal; break;
-    case VT_BOOL: n = argument.boolVal; break;
-    default: return DISP_E_TYPEMISMATCH;
-  }
-  if (n < Lowest(type) || n > Highest(type)) return DISP_E_OVERFLOW;
+  const HRESULT hr = com::ReadInteger(argument, Lowest(type), Highest(type), &n);
+  if (hr != S_OK) return hr;
   value.number = type == ValueType::kBool ? (n != 0 ? 1 : 0) : n;
   return S_OK;
 }
 
-HRESULT ReadText(BSTR text, Value& value) {
+HRESULT ReadBstr(BSTR text, Value& value) {
   return com::BytesFromBstr(text, &value.text) ? S_OK : DISP_E_TYPEMISMATCH;
 }
 
@@ -50,7 +45,7 @@ HRESULT ReadByRef(const VARIANT& argument, ValueType type, Value& value) {
     case ValueType::kShort: value.number = *argument.piVal; return S_OK;
     case ValueType::kByte: value.number = *argument.pbVal; return S_OK;
     case ValueType::kBool: value.number = *argument.pboolVal != 0 ? 1 : 0; return S_OK;
-    case ValueType::kText: return ReadText(*argument.pbstrVal, value);
+    case ValueType::kText: return ReadBstr(*argument.pbstrVal, value);
     case ValueType::kNone: break;
   }
   return DISP_E_TYPEMISMATCH;
@@ -118,14 +113,7 @@ HRESULT Call(Target& target, const Member& member, const DISPPARAMS& params, VAR
 
 HRESULT ReadArgument(const VARIANT& argument, const Parameter& parameter, Value& value) {
   if (parameter.byRef) return ReadByRef(argument, parameter.type, value);
-  if (parameter.type == ValueType::kText) {
-    if (argument.vt == VT_EMPTY) {
-      value.text.clear();
-      return S_OK;
-    }
-    if (argument.vt != VT_BSTR) return DISP_E_TYPEMISMATCH;
-    return ReadText(argument.bstrVal, value);
-  }
+  if (parameter.type == ValueType::kText) return com::ReadText(argument, &value.text);
   return ReadNumber(argument, parameter.type, value);
 }
 
@@ -151,17 +139,13 @@ HRESULT WriteBack(const VARIANT& argument, ValueType type, const Value& before, 
 HRESULT MakeVariant(ValueType type, const Value& value, VARIANT* out) {
   VariantInit(out);
   switch (type) {
-    case ValueType::kLong: out->lVal = static_cast<LONG>(value.number); break;
-    case ValueType::kShort: out->iVal = static_cast<SHORT>(value.number); break;
-    case ValueType::kByte: out->bVal = static_cast<BYTE>(value.number); break;
-    case ValueType::kBool: out->boolVal = value.number != 0 ? VARIANT_TRUE : VARIANT_FALSE; break;
-    case ValueType::kText:
-      out->bstrVal = com::BstrFromBytes(value.text);
-      if (out->bstrVal == nullptr) return E_OUTOFMEMORY;
-      break;
-    case ValueType::kNone: return S_OK;
+    case ValueType::kLong: com::SetLong(out, static_cast<LONG>(value.number)); break;
+    case ValueType::kShort: com::SetShort(out, static_cast<SHORT>(value.number)); break;
+    case ValueType::kByte: com::SetByte(out, static_cast<BYTE>(value.number)); break;
+    case ValueType::kBool: com::SetBool(out, value.number != 0); break;
+    case ValueType::kText: return com::SetText(out, value.text);
+    case ValueType::kNone: break;
   }
-  out->vt = VarTypeOf(type);
   return S_OK;
 }
 

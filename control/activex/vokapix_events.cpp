@@ -4,23 +4,16 @@
 #include <string>
 
 #include "control/activex/vokapix_control.h"
+#include "platform/com/variants.hpp"
 
 namespace tw::activex {
 
 namespace {
 
-void Put(VARIANT& v, int value) {
-  v.vt = VT_I4;
-  v.lVal = value;
-}
-void Put(VARIANT& v, bool value) {
-  v.vt = VT_BOOL;
-  v.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
-}
-void Put(VARIANT& v, const std::string& value) {
-  v.bstrVal = com::BstrFromBytes(value);
-  if (v.bstrVal != nullptr) v.vt = VT_BSTR;
-}
+void Put(VARIANT& v, int value) { com::SetLong(&v, value); }
+void Put(VARIANT& v, bool value) { com::SetBool(&v, value); }
+// Out of memory leaves the argument empty, which reads as an empty text.
+void Put(VARIANT& v, const std::string& value) { com::SetText(&v, value); }
 
 }  // namespace
 
