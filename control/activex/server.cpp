@@ -7,6 +7,7 @@
 #include "control/activex/vokapix_control.h"
 #include "control/component/vokapi.h"
 #include "platform/com/twcom.hpp"
+#include "platform/com/unknown.hpp"
 
 namespace tw::activex {
 
@@ -14,27 +15,12 @@ namespace {
 
 std::atomic<int> serverLocks{0};
 
-// One factory for the life of the library; what counts is whether anybody
-// holds it.
-class Factory final : public IClassFactory {
+// One factory for the life of the library, made with no reference; what
+// counts is whether anybody holds it.
+class Factory final : public com::Object<Factory, com::Answer<IClassFactory, IID_IClassFactory>> {
  public:
-  HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
-    if (ppvObject == nullptr) return E_POINTER;
-    *ppvObject = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
-    *ppvObject = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  ULONG AddRef() override { return ++references_; }
-  ULONG Release() override {
-    // A host that releases once too often must not make the library look
-    // held for ever.
-    ULONG held = references_.load();
-    while (held > 0 && !references_.compare_exchange_weak(held, held - 1)) {
-    }
-    return held > 0 ? held - 1 : 0;
-  }
+  Factory() : Object(0) {}
+  void Destroy() {}  // static: the last release leaves it in place
   HRESULT CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppvObject) override {
     if (ppvObject == nullptr) return E_POINTER;
     *ppvObject = nullptr;
@@ -49,10 +35,7 @@ class Factory final : public IClassFactory {
     }
     return S_OK;
   }
-  bool Held() const { return references_ > 0; }
-
- private:
-  std::atomic<ULONG> references_{0};
+  bool Held() const { return References() > 0; }
 };
 
 Factory& TheFactory() {

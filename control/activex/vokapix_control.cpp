@@ -37,21 +37,10 @@ bool SameAsciiName(std::string_view a, std::string_view b) {
 }  // namespace
 
 // The control's one connection point: the container's events sink.
-class TVOKAPIX::Events final : public IConnectionPoint {
+// It lives and dies with its control: its references are the control's.
+class TVOKAPIX::Events final : public com::Part<com::Answer<IConnectionPoint, IID_IConnectionPoint>> {
  public:
-  explicit Events(TVOKAPIX& owner) : owner_(owner) {}
-
-  HRESULT QueryInterface(REFIID riid, void** ppvObject) override {
-    if (ppvObject == nullptr) return E_POINTER;
-    *ppvObject = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IConnectionPoint) return E_NOINTERFACE;
-    *ppvObject = static_cast<IConnectionPoint*>(this);
-    AddRef();
-    return S_OK;
-  }
-  // The connection point lives and dies with its control.
-  ULONG AddRef() override { return owner_.AddRef(); }
-  ULONG Release() override { return owner_.Release(); }
+  explicit Events(TVOKAPIX& owner) : Part(static_cast<IVOKAPIX&>(owner)), owner_(owner) {}
 
   HRESULT GetConnectionInterface(IID* pIID) override {
     if (pIID == nullptr) return E_POINTER;
@@ -167,35 +156,16 @@ void TVOKAPIX::Detach() {
   events_->Drop();
 }
 
-HRESULT TVOKAPIX::QueryInterface(REFIID riid, void** ppvObject) {
-  if (ppvObject == nullptr) return E_POINTER;
-  *ppvObject = nullptr;
-  if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IVOKAPIX) {
-    *ppvObject = static_cast<IVOKAPIX*>(this);
-  } else if (riid == IID_IConnectionPointContainer) {
-    *ppvObject = static_cast<IConnectionPointContainer*>(this);
-  } else {
-    return E_NOINTERFACE;
-  }
-  AddRef();
-  return S_OK;
-}
-
-ULONG TVOKAPIX::AddRef() { return ++references_; }
-
-ULONG TVOKAPIX::Release() {
-  const ULONG left = --references_;
-  if (left != 0) return left;
+void TVOKAPIX::Destroy() {
   if (busy_ > 0) {
     // Released from inside a call or an event: the component is still on
     // the stack. It stops talking to the container now and goes once the
     // loop is back.
     Detach();
     loop_.Post([this] { delete this; });
-    return 0;
+    return;
   }
   delete this;
-  return 0;
 }
 
 TVOKAPIX::Busy::Busy(TVOKAPIX& control) : control_(control) { ++control_.busy_; }

@@ -18,10 +18,15 @@
 #include "control/component/vokapi.h"
 #include "platform/com/twcom.h"
 #include "platform/com/twcom.hpp"
+#include "platform/com/unknown.hpp"
 
 namespace tw::activex {
 
-class TVOKAPIX final : public IVOKAPIX, public IConnectionPointContainer {
+class TVOKAPIX;
+using TVOKAPIXBase = com::Object<TVOKAPIX, com::Answer<IVOKAPIX, IID_IDispatch, IID_IVOKAPIX>,
+                                 com::Answer<IConnectionPointContainer, IID_IConnectionPointContainer>>;
+
+class TVOKAPIX final : public TVOKAPIXBase {
  public:
   // Creates a control in the calling thread's apartment; S_OK with one
   // reference in `*object` for `iid`, or the error (nothing left behind).
@@ -29,11 +34,6 @@ class TVOKAPIX final : public IVOKAPIX, public IConnectionPointContainer {
 
   // Controls alive in this library, for DllCanUnloadNow.
   static int LiveObjects();
-
-  // IUnknown
-  HRESULT QueryInterface(REFIID riid, void** ppvObject) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
 
   // IDispatch
   HRESULT GetTypeInfoCount(UINT* pctinfo) override;
@@ -74,8 +74,11 @@ class TVOKAPIX final : public IVOKAPIX, public IConnectionPointContainer {
     TVOKAPIX& control_;
   };
 
+  friend TVOKAPIXBase;
   TVOKAPIX(TW_APARTMENT apartment, EventLoop& loop);
   ~TVOKAPIX();
+  // The last reference went.
+  void Destroy();
 
   // Stops every event and lets go of the sink.
   void Detach();
@@ -92,7 +95,6 @@ class TVOKAPIX final : public IVOKAPIX, public IConnectionPointContainer {
   template <class... Args>
   HRESULT CallTyped(const Member& member, Args... args);
 
-  std::atomic<ULONG> references_{1};
   int busy_ = 0;
   TW_APARTMENT apartment_;
   EventLoop& loop_;
