@@ -411,61 +411,62 @@ TWCOM_API extern const IID IID_IEnumConnections;         /* {B196B287-BAB4-101A-
  * M0(I, result, name) for one without; I is the interface whose table is
  * made (This, in C). The tables, the C structs and the C++ classes below are
  * all made from these lists, so a method is written once. */
-#define TWCOM_IUNKNOWN_METHODS(M, M0, I)                \
-  M(I, HRESULT, QueryInterface, (REFIID riid, void** ppvObject)) \
-  M0(I, ULONG, AddRef)                                  \
+#define TWCOM_IUNKNOWN_METHODS(M, M0, I)                                                            \
+  M(I, HRESULT, QueryInterface, (REFIID riid, void** ppvObject))                                    \
+  M0(I, ULONG, AddRef)                                                                              \
   M0(I, ULONG, Release)
-#define TWCOM_IDISPATCH_METHODS(M, M0, I)                                                             \
-  M(I, HRESULT, GetTypeInfoCount, (UINT * pctinfo))                                                   \
-  M(I, HRESULT, GetTypeInfo, (UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo))                           \
-  M(I, HRESULT, GetIDsOfNames, (REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,             \
-                                DISPID* rgDispId))                                                    \
-  M(I, HRESULT, Invoke, (DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,                    \
-                         DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,         \
+#define TWCOM_IDISPATCH_METHODS(M, M0, I)                                                           \
+  M(I, HRESULT, GetTypeInfoCount, (UINT* pctinfo))                                                  \
+  M(I, HRESULT, GetTypeInfo, (UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo))                         \
+  M(I, HRESULT, GetIDsOfNames, (REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid,           \
+                                DISPID* rgDispId))                                                  \
+  M(I, HRESULT, Invoke, (DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags,                  \
+                         DISPPARAMS* pDispParams, VARIANT* pVarResult, EXCEPINFO* pExcepInfo,       \
                          UINT* puArgErr))
-#define TWCOM_ICLASSFACTORY_METHODS(M, M0, I)                                                         \
-  M(I, HRESULT, CreateInstance, (IUnknown * pUnkOuter, REFIID riid, void** ppvObject))                \
+#define TWCOM_ICLASSFACTORY_METHODS(M, M0, I)                                                       \
+  M(I, HRESULT, CreateInstance, (IUnknown* pUnkOuter, REFIID riid, void** ppvObject))               \
   M(I, HRESULT, LockServer, (int fLock))
-#define TWCOM_ICONNECTIONPOINTCONTAINER_METHODS(M, M0, I)                                             \
-  M(I, HRESULT, EnumConnectionPoints, (IEnumConnectionPoints * *ppEnum))                              \
+#define TWCOM_ICONNECTIONPOINTCONTAINER_METHODS(M, M0, I)                                           \
+  M(I, HRESULT, EnumConnectionPoints, (IEnumConnectionPoints** ppEnum))                             \
   M(I, HRESULT, FindConnectionPoint, (REFIID riid, IConnectionPoint** ppCP))
-#define TWCOM_ICONNECTIONPOINT_METHODS(M, M0, I)                                                      \
-  M(I, HRESULT, GetConnectionInterface, (IID * pIID))                                                 \
-  M(I, HRESULT, GetConnectionPointContainer, (IConnectionPointContainer * *ppCPC))                    \
-  M(I, HRESULT, Advise, (IUnknown * pUnkSink, DWORD * pdwCookie))                                     \
-  M(I, HRESULT, Unadvise, (DWORD dwCookie))                                                           \
-  M(I, HRESULT, EnumConnections, (IEnumConnections * *ppEnum))
-#define TWCOM_IENUMCONNECTIONS_METHODS(M, M0, I)                                                      \
-  M(I, HRESULT, Next, (ULONG cConnections, CONNECTDATA * rgcd, ULONG * pcFetched))                    \
-  M(I, HRESULT, Skip, (ULONG cConnections))                                                           \
-  M0(I, HRESULT, Reset)                                                                               \
-  M(I, HRESULT, Clone, (IEnumConnections * *ppEnum))
-#define TWCOM_IENUMCONNECTIONPOINTS_METHODS(M, M0, I)                                                 \
-  M(I, HRESULT, Next, (ULONG cConnections, IConnectionPoint * *ppCP, ULONG * pcFetched))              \
-  M(I, HRESULT, Skip, (ULONG cConnections))                                                           \
-  M0(I, HRESULT, Reset)                                                                               \
-  M(I, HRESULT, Clone, (IEnumConnectionPoints * *ppEnum))
+#define TWCOM_ICONNECTIONPOINT_METHODS(M, M0, I)                                                    \
+  M(I, HRESULT, GetConnectionInterface, (IID* pIID))                                                \
+  M(I, HRESULT, GetConnectionPointContainer, (IConnectionPointContainer** ppCPC))                   \
+  M(I, HRESULT, Advise, (IUnknown* pUnkSink, DWORD* pdwCookie))                                     \
+  M(I, HRESULT, Unadvise, (DWORD dwCookie))                                                         \
+  M(I, HRESULT, EnumConnections, (IEnumConnections** ppEnum))
+#define TWCOM_IENUMCONNECTIONS_METHODS(M, M0, I)                                                    \
+  M(I, HRESULT, Next, (ULONG cConnections, CONNECTDATA* rgcd, ULONG* pcFetched))                    \
+  M(I, HRESULT, Skip, (ULONG cConnections))                                                         \
+  M0(I, HRESULT, Reset)                                                                             \
+  M(I, HRESULT, Clone, (IEnumConnections** ppEnum))
+#define TWCOM_IENUMCONNECTIONPOINTS_METHODS(M, M0, I)                                               \
+  M(I, HRESULT, Next, (ULONG cConnections, IConnectionPoint** ppCP, ULONG* pcFetched))              \
+  M(I, HRESULT, Skip, (ULONG cConnections))                                                         \
+  M0(I, HRESULT, Reset)                                                                             \
+  M(I, HRESULT, Clone, (IEnumConnectionPoints** ppEnum))
 #define TWCOM_NO_METHODS(M, M0, I)
 
 /* The interfaces of the runtime below IUnknown: X(name, base, methods). */
-#define TWCOM_INTERFACES(X)                                                   \
-  X(IDispatch, IUnknown, TWCOM_IDISPATCH_METHODS)                             \
-  X(IClassFactory, IUnknown, TWCOM_ICLASSFACTORY_METHODS)                     \
-  X(IConnectionPointContainer, IUnknown, TWCOM_ICONNECTIONPOINTCONTAINER_METHODS) \
-  X(IConnectionPoint, IUnknown, TWCOM_ICONNECTIONPOINT_METHODS)               \
-  X(IEnumConnections, IUnknown, TWCOM_IENUMCONNECTIONS_METHODS)               \
+#define TWCOM_INTERFACES(X)                                                                         \
+  X(IDispatch, IUnknown, TWCOM_IDISPATCH_METHODS)                                                   \
+  X(IClassFactory, IUnknown, TWCOM_ICLASSFACTORY_METHODS)                                           \
+  X(IConnectionPointContainer, IUnknown, TWCOM_ICONNECTIONPOINTCONTAINER_METHODS)                   \
+  X(IConnectionPoint, IUnknown, TWCOM_ICONNECTIONPOINT_METHODS)                                     \
+  X(IEnumConnections, IUnknown, TWCOM_IENUMCONNECTIONS_METHODS)                                     \
   X(IEnumConnectionPoints, IUnknown, TWCOM_IENUMCONNECTIONPOINTS_METHODS)
 
 /* A table entry: a function pointer taking the object first. */
 #define TWCOM_UNPAREN(...) __VA_ARGS__
-#define TWCOM_C_ENTRY(I, result, name, parameters) result (*name)(I * This, TWCOM_UNPAREN parameters);
-#define TWCOM_C_ENTRY0(I, result, name) result (*name)(I * This);
-/* The table of interface I: IUnknown's entries, then its own (an interface
- * below IDispatch, such as IVOKAPIX, lists IDispatch's among its own). */
-#define TWCOM_C_TABLE(I, base, methods)                  \
-  typedef struct I##Vtbl {                               \
-    TWCOM_IUNKNOWN_METHODS(TWCOM_C_ENTRY, TWCOM_C_ENTRY0, I) \
-    methods(TWCOM_C_ENTRY, TWCOM_C_ENTRY0, I)            \
+#define TWCOM_C_ENTRY(I, result, name, parameters) result (*name)(I* This, TWCOM_UNPAREN parameters);
+#define TWCOM_C_ENTRY0(I, result, name) result (*name)(I* This);
+/* The table of interface I: IUnknown's entries, then its own. (A table
+ * below IDispatch, IVOKAPIX's in vokapix.h, is made the same way from
+ * IUnknown's, IDispatch's and its own lists.) */
+#define TWCOM_C_TABLE(I, base, methods)                                                             \
+  typedef struct I##Vtbl {                                                                          \
+    TWCOM_IUNKNOWN_METHODS(TWCOM_C_ENTRY, TWCOM_C_ENTRY0, I)                                        \
+    methods(TWCOM_C_ENTRY, TWCOM_C_ENTRY0, I)                                                       \
   } I##Vtbl;
 
 TWCOM_C_TABLE(IUnknown, IUnknown, TWCOM_NO_METHODS)
@@ -480,12 +481,12 @@ TWCOM_END_C
  * methods only, in the order written. */
 #define TWCOM_CPP_ENTRY(I, result, name, parameters) virtual result name parameters = 0;
 #define TWCOM_CPP_ENTRY0(I, result, name) virtual result name() = 0;
-#define TWCOM_CPP_CLASS(I, base, methods)               \
-  struct I : public base {                              \
-    methods(TWCOM_CPP_ENTRY, TWCOM_CPP_ENTRY0, I)       \
-                                                        \
-   protected:                                           \
-    ~I() = default;                                     \
+#define TWCOM_CPP_CLASS(I, base, methods)                                                           \
+  struct I : public base {                                                                          \
+    methods(TWCOM_CPP_ENTRY, TWCOM_CPP_ENTRY0, I)                                                   \
+                                                                                                    \
+   protected:                                                                                       \
+    ~I() = default;                                                                                 \
   };
 
 struct IUnknown {
@@ -501,9 +502,9 @@ inline bool operator==(const GUID& a, const GUID& b) { return IsEqualGUID(a, b);
 
 #else /* C */
 
-#define TWCOM_C_STRUCT(I, base, methods) \
-  struct I {                             \
-    const I##Vtbl* lpVtbl;               \
+#define TWCOM_C_STRUCT(I, base, methods)                                                            \
+  struct I {                                                                                        \
+    const I##Vtbl* lpVtbl;                                                                          \
   };
 TWCOM_C_STRUCT(IUnknown, IUnknown, TWCOM_NO_METHODS)
 TWCOM_INTERFACES(TWCOM_C_STRUCT)
