@@ -21,7 +21,7 @@
 #include "control/activex/vokapix.h"
 #include "control/beacon/l2_beacon.h"
 #include "control/beacon/l2_digi.h"
-#include "control/component/event_slot.h"
+#include "control/link/event_slot.h"
 #include "control/component/link_cb.h"
 #include "control/link/tl2.h"
 #include "control/link/trace_log.h"
