@@ -73,6 +73,7 @@ install(CODE "
 
 # Headers for hosts of the control, in C and C++.
 install(FILES ${PROJECT_SOURCE_DIR}/platform/com/twcom.h ${PROJECT_SOURCE_DIR}/platform/com/twcom.hpp
+  ${PROJECT_SOURCE_DIR}/platform/com/event_sink_base.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tidewire/platform/com)
 install(FILES ${PROJECT_SOURCE_DIR}/control/activex/vokapix.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/tidewire/control/activex)

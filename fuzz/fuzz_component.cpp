@@ -106,23 +106,9 @@ struct Run {
 
 void Attach(Run& run, tw::TVOKAPI& api) {
   auto fromEvent = [&run](auto&&...) { run.FromEvent(); };
-  api.OnReady = fromEvent;
-  api.OnError = fromEvent;
-  api.OnRegister = fromEvent;
-  api.OnConnect = fromEvent;
-  api.OnDisconnect = fromEvent;
-  api.OnRetryOut = fromEvent;
-  api.OnData = fromEvent;
-  api.OnMonitor = fromEvent;
-  api.OnMonitorData = fromEvent;
-  api.OnRaw = fromEvent;
-  api.OnRawDecode = fromEvent;
-  api.OnRead = fromEvent;
-  api.OnPort = fromEvent;
-  api.OnDebug = fromEvent;
-  api.OnAX25Connect = fromEvent;
-  api.OnAX25Disconnect = fromEvent;
-  api.OnAX25Receive = fromEvent;
+#define TW_ATTACH(name, dispid, parameters) api.name = fromEvent;
+  VOKAPIX_EVENTS(TW_ATTACH, VOKAPIX_EVENT_SKIP)
+#undef TW_ATTACH
 }
 
 }  // namespace

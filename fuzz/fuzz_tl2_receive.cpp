@@ -129,7 +129,7 @@ void AssignEvents(tw::TL2& link, std::size_t& seen) {
     Require(from.size() <= 10 && to.size() <= 10, "header calls fit their fields");
   };
   // A container may give up from inside the event and end the connection.
-  link.OnRegister = [bytes](tw::TL2& l, const std::string& call, const std::string& data) {
+  auto registration = [bytes](tw::TL2& l, const std::string& call, const std::string& data) {
     bytes(call);
     bytes(data);
     if (data.size() > 1) {
@@ -138,7 +138,8 @@ void AssignEvents(tw::TL2& link, std::size_t& seen) {
       Require(!l.Connected() && !l.Registered(), "closing ends the state");
     }
   };
-  link.OnUnRegister = link.OnRegister;
+  link.OnRegister = registration;
+  link.OnUnRegister = registration;
   auto station = [bytes](tw::TL2&, int, const std::string& s, const std::string& line) {
     Require(line.find('\r') == std::string::npos, "a notice's line ends before its CR");
     bytes(s);

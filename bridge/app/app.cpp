@@ -17,22 +17,6 @@ namespace tw {
 
 namespace {
 
-class CoreEvents final : public ControlEvents {
- public:
-  explicit CoreEvents(BridgeCore& core) : core_(core) {}
-  void OnError() override { core_.OnError(); }
-  void OnReady(bool fReady) override { core_.OnReady(fReady); }
-  void OnRegister(const std::string& szCall, bool fFlags) override { core_.OnRegister(szCall, fFlags); }
-  void OnAX25Connect(std::int32_t iChannelId) override { core_.OnAX25Connect(iChannelId); }
-  void OnAX25Disconnect(std::int32_t iChannelId) override { core_.OnAX25Disconnect(iChannelId); }
-  void OnAX25Receive(std::int32_t iChannelId, const std::string& szData) override {
-    core_.OnAX25Receive(iChannelId, szData);
-  }
-
- private:
-  BridgeCore& core_;
-};
-
 // The apartment's loop, except that the bridge's client comes over the
 // terminal line when one is set, in place of the listening socket.
 class ClientLineLoop final : public EventLoop {
@@ -114,7 +98,7 @@ std::string App::RunInApartment(const StartOptions& options, const ClientLine& c
   EventLoop* loop = com::CurrentLoop();
   if (loop == nullptr) return "the COM apartment has no loop";
   ClientLineLoop bridgeLoop(*loop, clientLine);
-  com::ComPtr<EventSink> sink = EventSink::Create();
+  com::ComPtr<EventSink> sink = EventSink::Create([this](std::string_view line) { view_.addlog(std::string(line)); });
   ControlHost host;
   if (std::string error = host.Create(sink.Get()); !error.empty()) return error;
   if (!host.SideBySideLibrary().empty()) {
@@ -126,8 +110,7 @@ std::string App::RunInApartment(const StartOptions& options, const ClientLine& c
   std::string error;
   {
     BridgeCore core(bridgeLoop, control, view_);
-    CoreEvents events(core);
-    sink->SetTarget(&events);
+    sink->SetTarget(&core);
     error = core.initvars(options);
     if (error.empty()) {
       StatusServer statusServer(board_, version_);

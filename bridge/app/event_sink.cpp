@@ -1,98 +1,52 @@
 #include "bridge/app/event_sink.h"
 
+#include <algorithm>
+#include <cassert>
 #include <exception>
 #include <new>
+#include <string>
+#include <utility>
 
-#include "control/activex/vokapix.h"
 #include "platform/com/variants.hpp"
 
 namespace tw {
 
-namespace {
-
-// The event's arguments, read left to right (DISPPARAMS holds them right to
-// left).
-class EventArguments {
- public:
-  explicit EventArguments(const DISPPARAMS& params) : params_(params) {}
-
-  UINT Count() const { return params_.cArgs; }
-
-  HRESULT Long(UINT i, std::int32_t* out) const { return com::ReadInteger(At(i), out); }
-  HRESULT Bool(UINT i, bool* out) const {
-    const VARIANT& v = At(i);
-    if (v.vt != VT_BOOL) return DISP_E_TYPEMISMATCH;
-    *out = v.boolVal != VARIANT_FALSE;
-    return S_OK;
-  }
-  HRESULT Text(UINT i, std::string* out) const {
-    const VARIANT& v = At(i);
-    if (v.vt == VT_EMPTY) {
-      out->clear();
-      return S_OK;
-    }
-    if (v.vt != VT_BSTR || !com::BytesFromBstr(v.bstrVal, out)) return DISP_E_TYPEMISMATCH;
-    return S_OK;
-  }
-
- private:
-  const VARIANT& At(UINT i) const { return params_.rgvarg[params_.cArgs - 1 - i]; }
-  const DISPPARAMS& params_;
-};
-
-HRESULT Deliver(ControlEvents& target, DISPID id, const EventArguments& args) {
-  auto expect = [&](UINT count) { return args.Count() == count ? S_OK : DISP_E_BADPARAMCOUNT; };
-  HRESULT hr = S_OK;
-  switch (id) {
-    case DISPID_VOKAPIXEvents_OnError:
-      if (FAILED(hr = expect(0))) return hr;
-      target.OnError();
-      return S_OK;
-    case DISPID_VOKAPIXEvents_OnReady: {
-      bool ready = false;
-      if (FAILED(hr = expect(1)) || FAILED(hr = args.Bool(0, &ready))) return hr;
-      target.OnReady(ready);
-      return S_OK;
-    }
-    case DISPID_VOKAPIXEvents_OnRegister: {
-      std::string call;
-      bool accepted = false;
-      if (FAILED(hr = expect(2)) || FAILED(hr = args.Text(0, &call)) || FAILED(hr = args.Bool(1, &accepted))) {
-        return hr;
-      }
-      target.OnRegister(call, accepted);
-      return S_OK;
-    }
-    case DISPID_VOKAPIXEvents_OnAX25Connect:
-    case DISPID_VOKAPIXEvents_OnAX25Disconnect: {
-      std::int32_t channel = 0;
-      if (FAILED(hr = expect(1)) || FAILED(hr = args.Long(0, &channel))) return hr;
-      if (id == DISPID_VOKAPIXEvents_OnAX25Connect) {
-        target.OnAX25Connect(channel);
-      } else {
-        target.OnAX25Disconnect(channel);
-      }
-      return S_OK;
-    }
-    case DISPID_VOKAPIXEvents_OnAX25Receive: {
-      std::int32_t channel = 0;
-      std::string data;
-      if (FAILED(hr = expect(2)) || FAILED(hr = args.Long(0, &channel)) || FAILED(hr = args.Text(1, &data))) {
-        return hr;
-      }
-      target.OnAX25Receive(channel, data);
-      return S_OK;
-    }
-    default:
-      return S_OK;  // an event the bridge does not use
-  }
+const VARIANT* EventArguments::Next() {
+  const UINT i = next_++;
+  if (i >= params_.cArgs) return nullptr;
+  return &params_.rgvarg[params_.cArgs - 1 - i];
 }
 
-}  // namespace
+std::int32_t EventArguments::Long() {
+  const VARIANT* v = Next();
+  std::int32_t value = 0;
+  if (v == nullptr) return value;
+  const HRESULT hr = com::ReadInteger(*v, &value);
+  if (FAILED(hr)) result_ = hr;
+  return value;
+}
 
-com::ComPtr<EventSink> EventSink::Create() {
+bool EventArguments::Bool() {
+  const VARIANT* v = Next();
+  bool value = false;
+  if (v == nullptr) return value;
+  const HRESULT hr = com::ReadBool(*v, &value);
+  if (FAILED(hr)) result_ = hr;
+  return value;
+}
+
+std::string EventArguments::Text() {
+  const VARIANT* v = Next();
+  std::string text;
+  if (v == nullptr) return text;
+  const HRESULT hr = com::ReadText(*v, &text);
+  if (FAILED(hr)) result_ = hr;
+  return text;
+}
+
+com::ComPtr<EventSink> EventSink::Create(Log log) {
   com::ComPtr<EventSink> sink;
-  sink.Attach(new EventSink());
+  sink.Attach(new EventSink(std::move(log)));
   return sink;
 }
 
@@ -113,34 +67,34 @@ ULONG EventSink::Release() {
   return left;
 }
 
-HRESULT EventSink::GetTypeInfoCount(UINT* count) {
-  if (count == nullptr) return E_POINTER;
-  *count = 0;
-  return S_OK;
-}
-
-HRESULT EventSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-  if (info != nullptr) *info = nullptr;
-  return E_NOTIMPL;
-}
-
-HRESULT EventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
-
 HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                           EXCEPINFO*, UINT*) {
   if (result != nullptr) VariantInit(result);
   if ((flags & DISPATCH_METHOD) == 0) return DISP_E_MEMBERNOTFOUND;
   if (params == nullptr || (params->cArgs > 0 && params->rgvarg == nullptr)) return E_INVALIDARG;
   if (params->cNamedArgs != 0) return DISP_E_NONAMEDARGS;
-  if (target_ == nullptr) return S_OK;
+  if (!deliver_) return S_OK;
   // Nothing of the bridge's failure may unwind into the control.
   try {
-    return Deliver(*target_, id, EventArguments(*params));
+    HRESULT hr = S_OK;
+    if (!deliver_(id, *params, hr)) Unknown(id);
+    return hr;
   } catch (const std::bad_alloc&) {
     return E_OUTOFMEMORY;
   } catch (...) {
     return E_FAIL;
   }
+}
+
+// The control raised an event the program was not built with: a list was
+// changed on one side only. Answered S_OK, as a sink answers events it does
+// not use, but said once per id.
+void EventSink::Unknown(DISPID id) {
+  constexpr std::size_t kRemembered = 32;
+  if (std::find(unknown_.begin(), unknown_.end(), id) != unknown_.end() || unknown_.size() >= kRemembered) return;
+  unknown_.push_back(id);
+  if (log_) log_("ERROR control raised an unknown event, DISPID " + std::to_string(id));
+  assert(!"the control raised an event that is not in its list");
 }
 
 }  // namespace tw

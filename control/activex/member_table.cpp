@@ -4,6 +4,7 @@
 #include <array>
 #include <limits>
 
+#include "control/activex/vokapix.h"
 #include "control/component/vokapi.h"
 
 namespace tw::activex {
@@ -19,26 +20,26 @@ bool Bool(const Value& v) { return v.number != 0; }
 Value Number(std::int64_t n) { return Value{n, {}}; }
 
 // Properties that read and write the component through its accessors.
-#define TW_PROPERTY(Name, dispid, type, read, write)                            \
+#define TW_PROPERTY(Name, type, read, write)                            \
   Member {                                                                      \
-    #Name, dispid, kProp, type, false, false, {},                               \
+    #Name, DISPID_VOKAPIX_##Name, kProp, type, false, false, {},                \
         [](Target& t, Value& r) { read; }, [](Target& t, const Value& v) { write; }, nullptr \
   }
-#define TW_TEXT(Name, dispid) TW_PROPERTY(Name, dispid, kText, r.text = t.api.Name(), t.api.Set##Name(v.text))
-#define TW_BOOL(Name, dispid) TW_PROPERTY(Name, dispid, kBool, r.number = t.api.Name() ? 1 : 0, t.api.Set##Name(Bool(v)))
-#define TW_LONG(Name, dispid) TW_PROPERTY(Name, dispid, kLong, r.number = t.api.Name(), t.api.Set##Name(Int(v)))
-#define TW_READ_ONLY(Name, dispid, type, read, hidden)                      \
+#define TW_TEXT(Name) TW_PROPERTY(Name, kText, r.text = t.api.Name(), t.api.Set##Name(v.text))
+#define TW_BOOL(Name) TW_PROPERTY(Name, kBool, r.number = t.api.Name() ? 1 : 0, t.api.Set##Name(Bool(v)))
+#define TW_LONG(Name) TW_PROPERTY(Name, kLong, r.number = t.api.Name(), t.api.Set##Name(Int(v)))
+#define TW_READ_ONLY(Name, type, read, hidden)                      \
   Member {                                                                  \
-    #Name, dispid, kProp, type, true, hidden, {}, [](Target& t, Value& r) { read; }, nullptr, nullptr \
+    #Name, DISPID_VOKAPIX_##Name, kProp, type, true, hidden, {}, [](Target& t, Value& r) { read; }, nullptr, nullptr \
   }
-#define TW_CONTAINER(Name, dispid, type, field)                                                       \
+#define TW_CONTAINER(Name, type, field)                                                       \
   Member {                                                                                            \
-    #Name, dispid, kProp, type, false, true, {}, [](Target& t, Value& r) { r.number = t.container.field; }, \
+    #Name, DISPID_VOKAPIX_##Name, kProp, type, false, true, {}, [](Target& t, Value& r) { r.number = t.container.field; }, \
         [](Target& t, const Value& v) { t.container.field = v.number; }, nullptr                        \
   }
-#define TW_METHOD(Name, dispid, result, parameters, body)                                             \
+#define TW_METHOD(Name, result, parameters, body)                                             \
   Member {                                                                                            \
-    #Name, dispid, kMethod, result, false, false, parameters, nullptr, nullptr,                      \
+    #Name, DISPID_VOKAPIX_##Name, kMethod, result, false, false, parameters, nullptr, nullptr,                      \
         [](Target& t, Value* a, Value& r) { body; }                                                   \
   }
 
@@ -116,72 +117,72 @@ void AX25Info(Target& t, Value* a, Value& r) {
 }
 
 const std::array kMembers = {
-    TW_TEXT(Log, 20),
-    TW_BOOL(Debug, 21),
-    TW_LONG(Trace, 22),
-    TW_LONG(Port, 23),
-    TW_TEXT(Address, 24),
-    TW_TEXT(CallSign, 25),
-    TW_BOOL(Kiss, 26),
-    TW_BOOL(Monitor, 27),
-    TW_BOOL(Poll, 28),
-    TW_BOOL(Register, 29),
-    TW_TEXT(MonitorMask, 30),
-    TW_BOOL(Active, 31),
-    TW_PROPERTY(Retry, 32, kByte, r.number = t.api.Retry(), t.api.SetRetry(static_cast<std::uint8_t>(v.number))),
-    TW_READ_ONLY(LoopBack, 33, kBool, r.number = t.api.LoopBack() ? 1 : 0, false),
-    TW_READ_ONLY(LoopBackPort, 34, kLong, r.number = t.api.LoopBackPort(), false),
-    TW_READ_ONLY(PortMax, 35, kLong, r.number = t.api.PortMax(), false),
-    TW_BOOL(Beacon, 36),
-    TW_TEXT(BeaconText, 37),
-    TW_TEXT(BeaconId, 38),
-    TW_TEXT(BeaconCall, 39),
-    TW_LONG(BeaconEvery, 40),
-    TW_LONG(BeaconPid, 41),
-    TW_BOOL(BeaconAuto, 42),
-    TW_BOOL(Digi, 43),
-    TW_TEXT(DigiCall, 44),
-    TW_BOOL(DigiAuto, 45),
-    TW_TEXT(VOKAPIVersion, 46),
-    TW_TEXT(VOKVersion, 47),
-    TW_BOOL(AX25, 48),
-    TW_CONTAINER(DoubleBuffered, 49, kBool, doubleBuffered),
-    TW_READ_ONLY(VisibleDockClientCount, 50, kLong, r.number = t.container.visibleDockClientCount, true),
-    TW_CONTAINER(Enabled, -514, kBool, enabled),
-    TW_CONTAINER(Visible, 59, kBool, visible),
-    Member{"Cursor", 60, kProp, kShort, false, false, {}, [](Target& t, Value& r) { r.number = t.container.cursor; },
+    TW_TEXT(Log),
+    TW_BOOL(Debug),
+    TW_LONG(Trace),
+    TW_LONG(Port),
+    TW_TEXT(Address),
+    TW_TEXT(CallSign),
+    TW_BOOL(Kiss),
+    TW_BOOL(Monitor),
+    TW_BOOL(Poll),
+    TW_BOOL(Register),
+    TW_TEXT(MonitorMask),
+    TW_BOOL(Active),
+    TW_PROPERTY(Retry, kByte, r.number = t.api.Retry(), t.api.SetRetry(static_cast<std::uint8_t>(v.number))),
+    TW_READ_ONLY(LoopBack, kBool, r.number = t.api.LoopBack() ? 1 : 0, false),
+    TW_READ_ONLY(LoopBackPort, kLong, r.number = t.api.LoopBackPort(), false),
+    TW_READ_ONLY(PortMax, kLong, r.number = t.api.PortMax(), false),
+    TW_BOOL(Beacon),
+    TW_TEXT(BeaconText),
+    TW_TEXT(BeaconId),
+    TW_TEXT(BeaconCall),
+    TW_LONG(BeaconEvery),
+    TW_LONG(BeaconPid),
+    TW_BOOL(BeaconAuto),
+    TW_BOOL(Digi),
+    TW_TEXT(DigiCall),
+    TW_BOOL(DigiAuto),
+    TW_TEXT(VOKAPIVersion),
+    TW_TEXT(VOKVersion),
+    TW_BOOL(AX25),
+    TW_CONTAINER(DoubleBuffered, kBool, doubleBuffered),
+    TW_READ_ONLY(VisibleDockClientCount, kLong, r.number = t.container.visibleDockClientCount, true),
+    TW_CONTAINER(Enabled, kBool, enabled),
+    TW_CONTAINER(Visible, kBool, visible),
+    Member{"Cursor", DISPID_VOKAPIX_Cursor, kProp, kShort, false, false, {}, [](Target& t, Value& r) { r.number = t.container.cursor; },
            [](Target& t, const Value& v) { t.container.cursor = v.number; }, nullptr},
-    TW_METHOD(SendRaw, 1, kBool, kSendRaw, r.number = t.api.SendRaw(Int(a[0]), a[1].text)),
-    TW_METHOD(SendUnproto, 2, kBool, kSendUnproto,
+    TW_METHOD(SendRaw, kBool, kSendRaw, r.number = t.api.SendRaw(Int(a[0]), a[1].text)),
+    TW_METHOD(SendUnproto, kBool, kSendUnproto,
               r.number = t.api.SendUnproto(Int(a[0]), Int(a[1]), a[2].text, a[3].text, a[4].text, a[5].text)),
-    TW_METHOD(SendData, 3, kBool, kSendData,
+    TW_METHOD(SendData, kBool, kSendData,
               r.number = t.api.SendData(Int(a[0]), Int(a[1]), a[2].text, a[3].text, a[4].text)),
-    TW_METHOD(Disconnect, 4, kBool, kDisconnect, r.number = t.api.Disconnect(Int(a[0]), a[1].text, a[2].text)),
-    TW_METHOD(Connect, 5, kBool, kConnect,
+    TW_METHOD(Disconnect, kBool, kDisconnect, r.number = t.api.Disconnect(Int(a[0]), a[1].text, a[2].text)),
+    TW_METHOD(Connect, kBool, kConnect,
               r.number = t.api.Connect(Int(a[0]), a[1].text, a[2].text, a[3].text, Int(a[4]))),
-    TW_METHOD(GetHeardInfo, 6, kText, kGetHeardInfo, r.text = t.api.GetHeardInfo(Int(a[0]), Int(a[1]))),
-    TW_METHOD(GetPortInfo, 7, kBool, kGetPortInfo, GetPortInfo(t, a, r)),
-    TW_METHOD(VOKRegister, 8, kNone, kCall, (void)r; t.api.VOKRegister(a[0].text)),
-    TW_METHOD(VOKUnRegister, 9, kNone, kCall, (void)r; t.api.VOKUnRegister(a[0].text)),
-    TW_METHOD(BeaconPost, 10, kNone, kBeaconPost,
+    TW_METHOD(GetHeardInfo, kText, kGetHeardInfo, r.text = t.api.GetHeardInfo(Int(a[0]), Int(a[1]))),
+    TW_METHOD(GetPortInfo, kBool, kGetPortInfo, GetPortInfo(t, a, r)),
+    TW_METHOD(VOKRegister, kNone, kCall, (void)r; t.api.VOKRegister(a[0].text)),
+    TW_METHOD(VOKUnRegister, kNone, kCall, (void)r; t.api.VOKUnRegister(a[0].text)),
+    TW_METHOD(BeaconPost, kNone, kBeaconPost,
               (void)r; t.api.BeaconPost(Int(a[0]), a[1].text, a[2].text, a[3].text, a[4].text)),
-    TW_METHOD(DigiPost, 11, kNone, kDigiPost, (void)r; t.api.DigiPost(Int(a[0]), a[1].text, a[2].text, a[3].text)),
-    TW_METHOD(FCallSign, 12, kText, kCall, r.text = t.api.FCallSign(a[0].text)),
-    TW_METHOD(XCallSign, 13, kText, kCall, r.text = t.api.XCallSign(a[0].text)),
-    TW_METHOD(VOKWrite, 14, kNone, kVOKWrite,
+    TW_METHOD(DigiPost, kNone, kDigiPost, (void)r; t.api.DigiPost(Int(a[0]), a[1].text, a[2].text, a[3].text)),
+    TW_METHOD(FCallSign, kText, kCall, r.text = t.api.FCallSign(a[0].text)),
+    TW_METHOD(XCallSign, kText, kCall, r.text = t.api.XCallSign(a[0].text)),
+    TW_METHOD(VOKWrite, kNone, kVOKWrite,
               (void)r; t.api.VOKWrite(Int(a[0]), Int(a[1]), a[2].text, a[3].text, a[4].text, a[5].text)),
-    TW_METHOD(AX25Info, 15, kBool, kAX25Info, AX25Info(t, a, r)),
-    TW_METHOD(AX25Connect, 16, kLong, kAX25Connect, r.number = t.api.AX25Connect(Int(a[0]), a[1].text, a[2].text, a[3].text)),
-    TW_METHOD(AX25Disconnect, 17, kBool, kChannel, r.number = t.api.AX25Disconnect(Int(a[0]))),
-    TW_METHOD(AX25Send, 18, kBool, kAX25Send, r.number = t.api.AX25Send(Int(a[0]), a[1].text)),
+    TW_METHOD(AX25Info, kBool, kAX25Info, AX25Info(t, a, r)),
+    TW_METHOD(AX25Connect, kLong, kAX25Connect, r.number = t.api.AX25Connect(Int(a[0]), a[1].text, a[2].text, a[3].text)),
+    TW_METHOD(AX25Disconnect, kBool, kChannel, r.number = t.api.AX25Disconnect(Int(a[0]))),
+    TW_METHOD(AX25Send, kBool, kAX25Send, r.number = t.api.AX25Send(Int(a[0]), a[1].text)),
     // Read as fixed values; what is put is accepted and dropped.
-    Member{"TabStop", 19, kProp, kBool, false, false, {}, [](Target&, Value& r) { r = Number(0); },
+    Member{"TabStop", DISPID_VOKAPIX_TabStop, kProp, kBool, false, false, {}, [](Target&, Value& r) { r = Number(0); },
            [](Target&, const Value&) {}, nullptr},
-    Member{"TabOrder", 51, kProp, kLong, false, false, {}, [](Target&, Value& r) { r = Number(-1); },
+    Member{"TabOrder", DISPID_VOKAPIX_TabOrder, kProp, kLong, false, false, {}, [](Target&, Value& r) { r = Number(-1); },
            [](Target&, const Value&) {}, nullptr},
     // Added after the first release: at the end, so the others keep their
     // places and ids.
-    TW_METHOD(AX25Outstanding, 61, kBool, kAX25Outstanding, AX25Outstanding(t, a, r)),
+    TW_METHOD(AX25Outstanding, kBool, kAX25Outstanding, AX25Outstanding(t, a, r)),
 };
 
 #undef TW_PROPERTY
@@ -192,42 +193,17 @@ const std::array kMembers = {
 #undef TW_CONTAINER
 #undef TW_METHOD
 
-constexpr Parameter kOnDebug[] = {{"LogStr", kText, false}};
-constexpr Parameter kOnLinkText[] = {{"dwPort", kLong, false}, {"szFrom", kText, false}, {"szTo", kText, false},
-                                     {"szData", kText, false}};
-constexpr Parameter kOnLinkData[] = {{"dwPort", kLong, false}, {"szFrom", kText, false}, {"szTo", kText, false},
-                                     {"bPid", kLong, false}, {"szData", kText, false}};
-constexpr Parameter kOnRaw[] = {{"dwPort", kLong, false}, {"szData", kText, false}};
-constexpr Parameter kOnMonitorData[] = {{"iPort", kLong, false}, {"szFrom", kText, false}, {"szTo", kText, false},
-                                        {"szVIA", kText, false}, {"szType", kText, false}, {"szPid", kText, false},
-                                        {"iNR", kLong, false},   {"iNS", kLong, false},    {"szInfo", kText, false}};
-constexpr Parameter kOnRead[] = {{"dwPort", kLong, false}, {"bPid", kLong, false}, {"szDataKind", kText, false},
-                                 {"szFrom", kText, false}, {"szTo", kText, false}, {"szData", kText, false}};
-constexpr Parameter kOnRawDecode[] = {{"dwPort", kLong, false}, {"szFrom", kText, false}, {"szTo", kText, false},
-                                      {"szVIA", kText, false},  {"szType", kText, false}, {"bNR", kLong, false},
-                                      {"bNS", kLong, false},    {"fPF", kBool, false},    {"bPid", kLong, false},
-                                      {"szInfo", kText, false}};
-constexpr Parameter kOnBeacon[] = {{"dwPort", kLong, false}, {"szFrom", kText, false}, {"szTo", kText, false},
-                                   {"szVIA", kText, false}, {"szMessage", kText, false}};
-constexpr Parameter kOnDigi[] = {{"dwPort", kLong, false}, {"szFrom", kText, false}, {"szTo", kText, false},
-                                 {"szDigiCall", kText, false}, {"szData", kText, false}};
-constexpr Parameter kOnReady[] = {{"fReady", kBool, false}};
-constexpr Parameter kOnRegister[] = {{"szCall", kText, false}, {"fFlags", kBool, false}};
-constexpr Parameter kOnChannel[] = {{"iChannelId", kLong, false}};
-constexpr Parameter kOnAX25Receive[] = {{"iChannelId", kLong, false}, {"szData", kText, false}};
-
-const std::array kEvents = {
-    Event{"OnDebug", 1, kOnDebug},           Event{"OnConnect", 2, kOnLinkText},
-    Event{"OnDisconnect", 3, kOnLinkText},   Event{"OnData", 4, kOnLinkData},
-    Event{"OnRaw", 5, kOnRaw},               Event{"OnUnproto", 6, kOnLinkData},
-    Event{"OnMonitor", 7, kOnLinkData},      Event{"OnMonitorData", 8, kOnMonitorData},
-    Event{"OnRetryOut", 9, kOnLinkText},     Event{"OnPort", 10, {}},
-    Event{"OnRead", 11, kOnRead},            Event{"OnRawDecode", 12, kOnRawDecode},
-    Event{"OnBeacon", 13, kOnBeacon},        Event{"OnDigi", 14, kOnDigi},
-    Event{"OnError", 15, {}},                Event{"OnReady", 16, kOnReady},
-    Event{"OnRegister", 17, kOnRegister},    Event{"OnAX25Connect", 18, kOnChannel},
-    Event{"OnAX25Disconnect", 19, kOnChannel}, Event{"OnAX25Receive", 20, kOnAX25Receive},
-};
+// Each event's parameters, with one unused entry after them so that an
+// event without any still has an array.
+#define TW_EVENT_PARAMETER(kind, name) Parameter{#name, k##kind, false},
+#define TW_EVENT_PARAMETERS(name, dispid, parameters) constexpr Parameter k##name[] = {parameters Parameter{}};
+VOKAPIX_EVENTS(TW_EVENT_PARAMETERS, TW_EVENT_PARAMETER)
+#define TW_EVENT(name, dispid, parameters) \
+  Event{#name, DISPID_VOKAPIXEvents_##name, std::span(k##name, std::size(k##name) - 1)},
+const std::array kEvents = {VOKAPIX_EVENTS(TW_EVENT, TW_EVENT_PARAMETER)};
+#undef TW_EVENT
+#undef TW_EVENT_PARAMETERS
+#undef TW_EVENT_PARAMETER
 
 bool SameName(std::string_view a, std::string_view b) {
   auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };

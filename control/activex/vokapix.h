@@ -89,30 +89,42 @@ TWCOM_DEFINE_GUID(LIBID_VOKAPIXControl, {0x5440A168, 0xC3AC, 0x11D4, {0xA6, 0x78
 #define DISPID_VOKAPIX_AX25Send 18
 #define DISPID_VOKAPIX_AX25Outstanding 61
 
-/* Dispatch ids of IVOKAPIXEvents; the parameters, left to right. */
-#define DISPID_VOKAPIXEvents_OnDebug 1          /* BSTR LogStr */
-#define DISPID_VOKAPIXEvents_OnConnect 2        /* long dwPort, BSTR szFrom, BSTR szTo, BSTR szData */
-#define DISPID_VOKAPIXEvents_OnDisconnect 3     /* long dwPort, BSTR szFrom, BSTR szTo, BSTR szData */
-#define DISPID_VOKAPIXEvents_OnData 4           /* long dwPort, BSTR szFrom, BSTR szTo, long bPid, BSTR szData */
-#define DISPID_VOKAPIXEvents_OnRaw 5            /* long dwPort, BSTR szData */
-#define DISPID_VOKAPIXEvents_OnUnproto 6        /* long dwPort, BSTR szFrom, BSTR szTo, long bPid, BSTR szData */
-#define DISPID_VOKAPIXEvents_OnMonitor 7        /* long dwPort, BSTR szFrom, BSTR szTo, long bPid, BSTR szData */
-#define DISPID_VOKAPIXEvents_OnMonitorData 8    /* long iPort, BSTR szFrom, BSTR szTo, BSTR szVIA, BSTR szType,
-                                                   BSTR szPid, long iNR, long iNS, BSTR szInfo */
-#define DISPID_VOKAPIXEvents_OnRetryOut 9       /* long dwPort, BSTR szFrom, BSTR szTo, BSTR szData */
-#define DISPID_VOKAPIXEvents_OnPort 10          /* none */
-#define DISPID_VOKAPIXEvents_OnRead 11          /* long dwPort, long bPid, BSTR szDataKind, BSTR szFrom,
-                                                   BSTR szTo, BSTR szData */
-#define DISPID_VOKAPIXEvents_OnRawDecode 12     /* long dwPort, BSTR szFrom, BSTR szTo, BSTR szVIA, BSTR szType,
-                                                   long bNR, long bNS, VARIANT_BOOL fPF, long bPid, BSTR szInfo */
-#define DISPID_VOKAPIXEvents_OnBeacon 13        /* long dwPort, BSTR szFrom, BSTR szTo, BSTR szVIA, BSTR szMessage */
-#define DISPID_VOKAPIXEvents_OnDigi 14          /* long dwPort, BSTR szFrom, BSTR szTo, BSTR szDigiCall, BSTR szData */
-#define DISPID_VOKAPIXEvents_OnError 15         /* none */
-#define DISPID_VOKAPIXEvents_OnReady 16         /* VARIANT_BOOL fReady */
-#define DISPID_VOKAPIXEvents_OnRegister 17      /* BSTR szCall, VARIANT_BOOL fFlags */
-#define DISPID_VOKAPIXEvents_OnAX25Connect 18   /* long iChannelId */
-#define DISPID_VOKAPIXEvents_OnAX25Disconnect 19 /* long iChannelId */
-#define DISPID_VOKAPIXEvents_OnAX25Receive 20   /* long iChannelId, BSTR szData */
+/* The events of IVOKAPIXEvents, each declared here once and nowhere else:
+ * E(name, dispid, parameters), the parameters left to right as A(kind, name),
+ * kind being Long (VT_I4), Text (VT_BSTR) or Bool (VT_BOOL). The control's
+ * component, its relay to the sink, its type description and the program's
+ * sink are all made from this list. */
+#define VOKAPIX_EVENTS(E, A)                                                                              \
+  E(OnDebug, 1, A(Text, LogStr))                                                                           \
+  E(OnConnect, 2, A(Long, dwPort) A(Text, szFrom) A(Text, szTo) A(Text, szData))                           \
+  E(OnDisconnect, 3, A(Long, dwPort) A(Text, szFrom) A(Text, szTo) A(Text, szData))                        \
+  E(OnData, 4, A(Long, dwPort) A(Text, szFrom) A(Text, szTo) A(Long, bPid) A(Text, szData))                \
+  E(OnRaw, 5, A(Long, dwPort) A(Text, szData))                                                             \
+  E(OnUnproto, 6, A(Long, dwPort) A(Text, szFrom) A(Text, szTo) A(Long, bPid) A(Text, szData))             \
+  E(OnMonitor, 7, A(Long, dwPort) A(Text, szFrom) A(Text, szTo) A(Long, bPid) A(Text, szData))             \
+  E(OnMonitorData, 8, A(Long, iPort) A(Text, szFrom) A(Text, szTo) A(Text, szVIA) A(Text, szType)          \
+    A(Text, szPid) A(Long, iNR) A(Long, iNS) A(Text, szInfo))                                              \
+  E(OnRetryOut, 9, A(Long, dwPort) A(Text, szFrom) A(Text, szTo) A(Text, szData))                          \
+  E(OnPort, 10, )                                                                                          \
+  E(OnRead, 11, A(Long, dwPort) A(Long, bPid) A(Text, szDataKind) A(Text, szFrom) A(Text, szTo)            \
+    A(Text, szData))                                                                                       \
+  E(OnRawDecode, 12, A(Long, dwPort) A(Text, szFrom) A(Text, szTo) A(Text, szVIA) A(Text, szType)          \
+    A(Long, bNR) A(Long, bNS) A(Bool, fPF) A(Long, bPid) A(Text, szInfo))                                  \
+  E(OnBeacon, 13, A(Long, dwPort) A(Text, szFrom) A(Text, szTo) A(Text, szVIA) A(Text, szMessage))         \
+  E(OnDigi, 14, A(Long, dwPort) A(Text, szFrom) A(Text, szTo) A(Text, szDigiCall) A(Text, szData))         \
+  E(OnError, 15, )                                                                                         \
+  E(OnReady, 16, A(Bool, fReady))                                                                          \
+  E(OnRegister, 17, A(Text, szCall) A(Bool, fFlags))                                                       \
+  E(OnAX25Connect, 18, A(Long, iChannelId))                                                                \
+  E(OnAX25Disconnect, 19, A(Long, iChannelId))                                                             \
+  E(OnAX25Receive, 20, A(Long, iChannelId) A(Text, szData))
+
+/* Dispatch ids of IVOKAPIXEvents: DISPID_VOKAPIXEvents_OnDebug and so on. */
+#define VOKAPIX_EVENT_DISPID(name, dispid, parameters) DISPID_VOKAPIXEvents_##name = dispid,
+/* For a use of the list that needs no parameters. */
+#define VOKAPIX_EVENT_SKIP(kind, name)
+enum { VOKAPIX_EVENTS(VOKAPIX_EVENT_DISPID, VOKAPIX_EVENT_SKIP) };
+#undef VOKAPIX_EVENT_DISPID
 
 /* IVOKAPIX's members in table order, after IDispatch's seven entries:
  * GET(name, type) is get_<name>(type* Value), PUT(name, type) is

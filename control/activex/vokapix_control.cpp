@@ -132,27 +132,7 @@ TVOKAPIX::~TVOKAPIX() {
 
 void TVOKAPIX::Detach() {
   if (!api_) return;
-  TVOKAPI& api = *api_;
-  api.OnDebug = nullptr;
-  api.OnConnect = nullptr;
-  api.OnDisconnect = nullptr;
-  api.OnData = nullptr;
-  api.OnRaw = nullptr;
-  api.OnUnproto = nullptr;
-  api.OnMonitor = nullptr;
-  api.OnMonitorData = nullptr;
-  api.OnRetryOut = nullptr;
-  api.OnPort = nullptr;
-  api.OnRead = nullptr;
-  api.OnRawDecode = nullptr;
-  api.OnBeacon = nullptr;
-  api.OnDigi = nullptr;
-  api.OnError = nullptr;
-  api.OnReady = nullptr;
-  api.OnRegister = nullptr;
-  api.OnAX25Connect = nullptr;
-  api.OnAX25Disconnect = nullptr;
-  api.OnAX25Receive = nullptr;
+  api_->ClearEvents();
   events_->Drop();
 }
 

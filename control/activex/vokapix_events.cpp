@@ -43,52 +43,12 @@ void TVOKAPIX::Fire(DISPID dispid, const Args&... args) {
 }
 
 void TVOKAPIX::RelayEvents() {
-  TVOKAPI& api = *api_;
-  using Text = TVOKAPI::Text;
-  api.OnDebug = [this](const Text& line) { Fire(DISPID_VOKAPIXEvents_OnDebug, line); };
-  api.OnConnect = [this](int port, const Text& from, const Text& to, const Text& data) {
-    Fire(DISPID_VOKAPIXEvents_OnConnect, port, from, to, data);
-  };
-  api.OnDisconnect = [this](int port, const Text& from, const Text& to, const Text& data) {
-    Fire(DISPID_VOKAPIXEvents_OnDisconnect, port, from, to, data);
-  };
-  api.OnData = [this](int port, const Text& from, const Text& to, int pid, const Text& data) {
-    Fire(DISPID_VOKAPIXEvents_OnData, port, from, to, pid, data);
-  };
-  api.OnRaw = [this](int port, const Text& data) { Fire(DISPID_VOKAPIXEvents_OnRaw, port, data); };
-  api.OnUnproto = [this](int port, const Text& from, const Text& to, int pid, const Text& data) {
-    Fire(DISPID_VOKAPIXEvents_OnUnproto, port, from, to, pid, data);
-  };
-  api.OnMonitor = [this](int port, const Text& from, const Text& to, int pid, const Text& data) {
-    Fire(DISPID_VOKAPIXEvents_OnMonitor, port, from, to, pid, data);
-  };
-  api.OnMonitorData = [this](int port, const Text& from, const Text& to, const Text& via, const Text& type,
-                             const Text& pid, int nr, int ns, const Text& info) {
-    Fire(DISPID_VOKAPIXEvents_OnMonitorData, port, from, to, via, type, pid, nr, ns, info);
-  };
-  api.OnRetryOut = [this](int port, const Text& from, const Text& to, const Text& data) {
-    Fire(DISPID_VOKAPIXEvents_OnRetryOut, port, from, to, data);
-  };
-  api.OnPort = [this] { Fire(DISPID_VOKAPIXEvents_OnPort); };
-  api.OnRead = [this](int port, int pid, const Text& kind, const Text& from, const Text& to, const Text& data) {
-    Fire(DISPID_VOKAPIXEvents_OnRead, port, pid, kind, from, to, data);
-  };
-  api.OnRawDecode = [this](int port, const Text& from, const Text& to, const Text& via, const Text& type, int nr,
-                           int ns, bool pf, int pid, const Text& info) {
-    Fire(DISPID_VOKAPIXEvents_OnRawDecode, port, from, to, via, type, nr, ns, pf, pid, info);
-  };
-  api.OnBeacon = [this](int port, const Text& from, const Text& to, const Text& via, const Text& message) {
-    Fire(DISPID_VOKAPIXEvents_OnBeacon, port, from, to, via, message);
-  };
-  api.OnDigi = [this](int port, const Text& from, const Text& to, const Text& digi, const Text& data) {
-    Fire(DISPID_VOKAPIXEvents_OnDigi, port, from, to, digi, data);
-  };
-  api.OnError = [this] { Fire(DISPID_VOKAPIXEvents_OnError); };
-  api.OnReady = [this](bool ready) { Fire(DISPID_VOKAPIXEvents_OnReady, ready); };
-  api.OnRegister = [this](const Text& call, bool ok) { Fire(DISPID_VOKAPIXEvents_OnRegister, call, ok); };
-  api.OnAX25Connect = [this](int id) { Fire(DISPID_VOKAPIXEvents_OnAX25Connect, id); };
-  api.OnAX25Disconnect = [this](int id) { Fire(DISPID_VOKAPIXEvents_OnAX25Disconnect, id); };
-  api.OnAX25Receive = [this](int id, const Text& data) { Fire(DISPID_VOKAPIXEvents_OnAX25Receive, id, data); };
+  // Every event goes to the sink with its arguments as the component raised
+  // them; the list gives the DISPID.
+#define TW_EVENT_RELAY(name, dispid, parameters) \
+  api_->name = [this](const auto&... args) { Fire(DISPID_VOKAPIXEvents_##name, args...); };
+  VOKAPIX_EVENTS(TW_EVENT_RELAY, VOKAPIX_EVENT_SKIP)
+#undef TW_EVENT_RELAY
 }
 
 }  // namespace tw::activex

@@ -59,6 +59,12 @@ TVOKAPI::TVOKAPI(EventLoop& loop) : loop_(loop) {
   }
 }
 
+void TVOKAPI::ClearEvents() {
+#define TW_EVENT_CLEAR(name, dispid, parameters) name = nullptr;
+  VOKAPIX_EVENTS(TW_EVENT_CLEAR, VOKAPIX_EVENT_SKIP)
+#undef TW_EVENT_CLEAR
+}
+
 TVOKAPI::~TVOKAPI() {
   // Nothing may reach the container any more, and nothing this component
   // started may outlive it: posted notices find `alive_` false, the timers
@@ -66,26 +72,7 @@ TVOKAPI::~TVOKAPI() {
   *alive_ = false;
   TraceLog::Sink none;
   trace_.SetSink(none);
-  OnDebug = nullptr;
-  OnConnect = nullptr;
-  OnData = nullptr;
-  OnDisconnect = nullptr;
-  OnRetryOut = nullptr;
-  OnMonitor = nullptr;
-  OnMonitorData = nullptr;
-  OnRaw = nullptr;
-  OnUnproto = nullptr;
-  OnPort = nullptr;
-  OnRead = nullptr;
-  OnRawDecode = nullptr;
-  OnBeacon = nullptr;
-  OnDigi = nullptr;
-  OnError = nullptr;
-  OnReady = nullptr;
-  OnRegister = nullptr;
-  OnAX25Connect = nullptr;
-  OnAX25Disconnect = nullptr;
-  OnAX25Receive = nullptr;
+  ClearEvents();
   retryTimer_.reset();
   drainTimer_.reset();
   if (beaconObject_) beaconObject_->SetActive(false);

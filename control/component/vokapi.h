@@ -18,10 +18,11 @@
 #include <utility>
 #include <vector>
 
+#include "control/activex/vokapix.h"
 #include "control/beacon/l2_beacon.h"
 #include "control/beacon/l2_digi.h"
-#include "control/component/event_slot.h"
 #include "control/component/link_cb.h"
+#include "control/link/event_slot.h"
 #include "control/link/tl2.h"
 #include "control/link/trace_log.h"
 #include "platform/loop/event_loop.h"
@@ -58,34 +59,6 @@ struct LinkInfoResult {
 class TVOKAPI {
  public:
   using Text = std::string;
-
-  using TOnDebug = std::function<void(const Text& LogStr)>;
-  using TOnConnect = std::function<void(int dwPort, const Text& szFrom, const Text& szTo, const Text& szData)>;
-  using TOnDisconnect = TOnConnect;
-  using TOnRetryOut = TOnConnect;
-  using TOnData = std::function<void(int dwPort, const Text& szFrom, const Text& szTo, int bPid, const Text& szData)>;
-  using TOnUnProto = TOnData;
-  using TOnMonitor = TOnData;
-  using TOnRaw = std::function<void(int dwPort, const Text& szData)>;
-  using TOnMonitorData =
-      std::function<void(int iPort, const Text& szFrom, const Text& szTo, const Text& szVia, const Text& szType,
-                         const Text& szPid, int iNR, int iNS, const Text& szInfo)>;
-  using TOnPort = std::function<void()>;
-  using TOnRead = std::function<void(int dwPort, int bPid, const Text& szDataKind, const Text& szFrom,
-                                     const Text& szTo, const Text& szData)>;
-  using TOnRawDecode =
-      std::function<void(int dwPort, const Text& szFrom, const Text& szTo, const Text& szVIA, const Text& szType,
-                         int bNR, int bNS, bool fPF, int bPid, const Text& szInfo)>;
-  using TOnBeacon =
-      std::function<void(int dwPort, const Text& szFrom, const Text& szTo, const Text& szVia, const Text& szMessage)>;
-  using TOnDigi = std::function<void(int dwPort, const Text& szFrom, const Text& szTo, const Text& szDigiCall,
-                                     const Text& szData)>;
-  using TOnVOKError = std::function<void()>;
-  using TOnVOKReady = std::function<void(bool fReady)>;
-  using TOnRegister = std::function<void(const Text& szCall, bool fFlags)>;
-  using TOnAX25Connect = std::function<void(int iChannelId)>;
-  using TOnAX25Disconnect = TOnAX25Connect;
-  using TOnAX25Receive = std::function<void(int iChannelId, const Text& szData)>;
 
   static constexpr const char* kVOKAPIVersion = "0.1 Build(04)";
   static constexpr std::uint8_t kRetries = 8;
@@ -200,30 +173,21 @@ class TVOKAPI {
   void BeaconPost(int iPort, const Text& szFrom, const Text& szTo, const Text& szVIA, const Text& szMessage);
   void DigiPost(int iPort, const Text& szFrom, const Text& szTo, const Text& szData);
 
-  // Events. Each slot holds one handler (of the type named after it);
-  // assign a callable or nullptr.
-  EventSlot<void(const Text&)> OnDebug;
-  EventSlot<void(int, const Text&, const Text&, const Text&)> OnConnect;
-  EventSlot<void(int, const Text&, const Text&, int, const Text&)> OnData;
-  EventSlot<void(int, const Text&, const Text&, const Text&)> OnDisconnect;
-  EventSlot<void(int, const Text&, const Text&, const Text&)> OnRetryOut;
-  EventSlot<void(int, const Text&, const Text&, int, const Text&)> OnMonitor;
-  EventSlot<void(int, const Text&, const Text&, const Text&, const Text&, const Text&, int, int, const Text&)>
-      OnMonitorData;
-  EventSlot<void(int, const Text&)> OnRaw;
-  EventSlot<void(int, const Text&, const Text&, int, const Text&)> OnUnproto;
-  EventSlot<void()> OnPort;
-  EventSlot<void(int, int, const Text&, const Text&, const Text&, const Text&)> OnRead;
-  EventSlot<void(int, const Text&, const Text&, const Text&, const Text&, int, int, bool, int, const Text&)>
-      OnRawDecode;
-  EventSlot<void(int, const Text&, const Text&, const Text&, const Text&)> OnBeacon;
-  EventSlot<void(int, const Text&, const Text&, const Text&, const Text&)> OnDigi;
-  EventSlot<void()> OnError;
-  EventSlot<void(bool)> OnReady;
-  EventSlot<void(const Text&, bool)> OnRegister;
-  EventSlot<void(int)> OnAX25Connect;
-  EventSlot<void(int)> OnAX25Disconnect;
-  EventSlot<void(int, const Text&)> OnAX25Receive;
+  // Events, one slot each as the control's list declares them, with that
+  // list's parameters (Long as int, Text as a byte string, Bool as bool).
+  // Each slot holds one handler: assign a callable or nullptr.
+  using LongArgument = int;
+  using TextArgument = const Text&;
+  using BoolArgument = bool;
+  template <class Result, class... Arguments>
+  using Signature = Result(Arguments...);
+#define TW_EVENT_ARGUMENT(kind, name) , kind##Argument
+#define TW_EVENT_SLOT(name, dispid, parameters) EventSlot<Signature<void parameters>> name;
+  VOKAPIX_EVENTS(TW_EVENT_SLOT, TW_EVENT_ARGUMENT)
+#undef TW_EVENT_SLOT
+#undef TW_EVENT_ARGUMENT
+  // Forgets every handler.
+  void ClearEvents();
 
   // The parts, for tests and for containers that want more than the
   // properties give.

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "control/link/ax25_codec.h"
+#include "control/link/event_slot.h"
 #include "control/link/frame_codec.h"
 #include "control/link/frame_reader.h"
 #include "control/link/monitor_text.h"
@@ -29,34 +30,35 @@ class TL2 {
  public:
   static constexpr unsigned kPollIntervalMs = 60000;
 
-  // Handler types; every handler gets the link as its first argument.
-  using TOnNotify = std::function<void(TL2&)>;
-  using TOnRead = std::function<void(TL2&, int port, std::uint8_t pid, char kind,
-                                     const std::string& callFrom, const std::string& callTo,
-                                     const std::string& data)>;
-  using TOnRaw = std::function<void(TL2&, int port, const std::string& data)>;
-  using TOnVersion = std::function<void(TL2&, int major, int minor)>;
-  using TOnPortFrames = std::function<void(TL2&, int port, int count)>;
-  using TOnLinkFrames = std::function<void(TL2&, int port, const std::string& callFrom,
-                                           const std::string& callTo, std::uint32_t count)>;
-  using TOnRegister = std::function<void(TL2&, const std::string& callSign, const std::string& data)>;
-  using TOnStation = std::function<void(TL2&, int port, const std::string& station, const std::string& line)>;
-  using TOnLink = std::function<void(TL2&, int port, const std::string& callFrom,
-                                     const std::string& callTo, const std::string& line)>;
-  using TOnData = std::function<void(TL2&, int port, const std::string& callFrom,
-                                     const std::string& callTo, std::uint8_t pid,
-                                     const std::string& data)>;
-  using TOnIFrame = std::function<void(TL2&, int port, const std::string& source,
-                                       const std::string& destination, const std::string& via,
-                                       const std::string& type, const std::string& pid, int nr,
-                                       int ns, int length, const std::string& info)>;
-  using TOnUIFrame = std::function<void(TL2&, int port, const std::string& source,
-                                        const std::string& destination, const std::string& via,
-                                        const std::string& type, const std::string& pid,
-                                        int length, const std::string& info)>;
-  using TOnSFrame = std::function<void(TL2&, int port, const std::string& callFrom,
-                                       const std::string& callTo, const std::string& via,
-                                       const std::string& type, int nr)>;
+  // Event types; every handler gets the link as its first argument. Each
+  // event holds one handler: assign a callable or nullptr.
+  using TOnNotify = EventSlot<void(TL2&)>;
+  using TOnRead = EventSlot<void(TL2&, int port, std::uint8_t pid, char kind,
+                                 const std::string& callFrom, const std::string& callTo,
+                                 const std::string& data)>;
+  using TOnRaw = EventSlot<void(TL2&, int port, const std::string& data)>;
+  using TOnVersion = EventSlot<void(TL2&, int major, int minor)>;
+  using TOnPortFrames = EventSlot<void(TL2&, int port, int count)>;
+  using TOnLinkFrames = EventSlot<void(TL2&, int port, const std::string& callFrom,
+                                       const std::string& callTo, std::uint32_t count)>;
+  using TOnRegister = EventSlot<void(TL2&, const std::string& callSign, const std::string& data)>;
+  using TOnStation = EventSlot<void(TL2&, int port, const std::string& station, const std::string& line)>;
+  using TOnLink = EventSlot<void(TL2&, int port, const std::string& callFrom,
+                                 const std::string& callTo, const std::string& line)>;
+  using TOnData = EventSlot<void(TL2&, int port, const std::string& callFrom,
+                                 const std::string& callTo, std::uint8_t pid,
+                                 const std::string& data)>;
+  using TOnIFrame = EventSlot<void(TL2&, int port, const std::string& source,
+                                   const std::string& destination, const std::string& via,
+                                   const std::string& type, const std::string& pid, int nr,
+                                   int ns, int length, const std::string& info)>;
+  using TOnUIFrame = EventSlot<void(TL2&, int port, const std::string& source,
+                                    const std::string& destination, const std::string& via,
+                                    const std::string& type, const std::string& pid,
+                                    int length, const std::string& info)>;
+  using TOnSFrame = EventSlot<void(TL2&, int port, const std::string& callFrom,
+                                   const std::string& callTo, const std::string& via,
+                                   const std::string& type, int nr)>;
 
   explicit TL2(EventLoop& loop);
   ~TL2();
@@ -194,13 +196,12 @@ class TL2 {
   void DecodeUnproto(const Frame& frame);
   void DecodeMonitored(const Frame& frame, const std::string& callFrom, const std::string& callTo);
 
-  // Calls a copy of the handler, so a handler that replaces its own event
-  // (a container re-activating from inside it) does not free itself mid-call.
+  // The slot keeps its handler alive for the call, so a handler that
+  // replaces its own event (a container re-activating from inside it) does
+  // not free itself mid-call.
   template <class Event, class... Args>
   void Raise(const Event& event, Args&&... args) {
-    if (!event) return;
-    Event handler = event;
-    handler(*this, std::forward<Args>(args)...);
+    event(*this, std::forward<Args>(args)...);
   }
 
   // Runs `body`; an exception is logged as "{L2} Exception on module <name>".

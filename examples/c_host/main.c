@@ -9,12 +9,11 @@
 #include "control/activex/vokapix.h"
 
 static const char kLine[] = "Hello from the C host\r";
-/* The events' names by DISPID, for printing. */
-static const char* const kEventNames[] = {
-    "",              "OnDebug",          "OnConnect",     "OnDisconnect", "OnData",      "OnRaw",
-    "OnUnproto",     "OnMonitor",        "OnMonitorData", "OnRetryOut",   "OnPort",      "OnRead",
-    "OnRawDecode",   "OnBeacon",         "OnDigi",        "OnError",      "OnReady",     "OnRegister",
-    "OnAX25Connect", "OnAX25Disconnect", "OnAX25Receive"};
+/* The events' names by DISPID, for printing, from the control's list. */
+#define EVENT_NAME(name, dispid, parameters) [dispid] = #name,
+static const char* const kEventNames[] = {VOKAPIX_EVENTS(EVENT_NAME, VOKAPIX_EVENT_SKIP)};
+#undef EVENT_NAME
+#define EVENT_COUNT (sizeof kEventNames / sizeof kEventNames[0])
 
 /* The events sink: an IDispatch the control calls with the events' DISPIDs.
  * It lives on main's stack, so its reference count only counts. */
@@ -59,7 +58,7 @@ static HRESULT Sink_Invoke(IDispatch* This, DISPID id, REFIID riid, LCID lcid, W
   const VARIANT* first = p->cArgs > 0 ? &p->rgvarg[p->cArgs - 1] : NULL; /* arguments come right to left */
   VARIANT_BOOL ok = VARIANT_FALSE;
   (void)riid, (void)lcid, (void)flags, (void)result, (void)excepInfo, (void)argErr;
-  if (id < 1 || id > 20) return DISP_E_MEMBERNOTFOUND;
+  if (id < 1 || (size_t)id >= EVENT_COUNT || kEventNames[id] == NULL) return DISP_E_MEMBERNOTFOUND;
   if (id == DISPID_VOKAPIXEvents_OnDebug) return S_OK; /* the trace is off anyway */
   printf("event %s", kEventNames[id]);
   if (first != NULL && first->vt == VT_BOOL) printf("(%s)", first->boolVal ? "true" : "false");

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "control/activex/vokapix.h"
+#include "platform/com/event_sink_base.h"
 #include "platform/com/twcom.hpp"
 
 namespace {
@@ -18,7 +19,7 @@ using tw::com::ComPtr;
 const char* kLine = "Hello from the C++ host\r";
 
 // The events sink: an IDispatch the control calls with the events' DISPIDs.
-class Sink final : public IDispatch {
+class Sink final : public tw::com::EventSinkBase {
  public:
   Sink(IVOKAPIX* control, std::string call) : call_(std::move(call)), control_(control) {}
 
@@ -31,9 +32,6 @@ class Sink final : public IDispatch {
   }
   ULONG AddRef() override { return 2; }  // lives on main's stack
   ULONG Release() override { return 1; }
-  HRESULT GetTypeInfoCount(UINT* count) override { return count ? (*count = 0, S_OK) : E_POINTER; }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
 
   HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*, UINT*) override {
     auto arg = [&](UINT i) -> const VARIANT& { return p->rgvarg[p->cArgs - 1 - i]; };  // left to right

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "control/activex/vokapix.h"
+#include "platform/com/event_sink_base.h"
 #include "tests/activex/engine_process.h"
 #include "tests/com/com_test_support.h"
 
@@ -82,7 +83,7 @@ struct Arrived {
 
 // The container's sink, on the test's stack (its count only counts). It
 // answers `failure` to every event but the five a bridge handles (16-20).
-class RecordingSink final : public IDispatch {
+class RecordingSink final : public com::EventSinkBase {
  public:
   HRESULT QueryInterface(REFIID riid, void** ppv) override {
     const bool known = riid == IID_IUnknown || riid == IID_IDispatch || riid == IID_IVOKAPIXEvents;
@@ -91,9 +92,6 @@ class RecordingSink final : public IDispatch {
   }
   ULONG AddRef() override { return ++references; }
   ULONG Release() override { return --references; }
-  HRESULT GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
-  HRESULT GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT*, EXCEPINFO*, UINT*) override {
     EXPECT_EQ(flags, DISPATCH_METHOD);
     Arrived event{id, {}, {}, {}};

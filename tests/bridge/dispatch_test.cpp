@@ -258,5 +258,52 @@ TEST(EventSink, TheBridgesEventsArePassedOnAndTheRestIgnored) {
   EXPECT_TRUE(events.seen.empty());
 }
 
+// Every event of the list is read and checked, also one the target has no
+// method for; an id outside the list is answered S_OK, logged once, and
+// stops a debug build.
+TEST(EventSink, EveryListedEventIsCheckedAndAnUnknownIdIsLoggedOnce) {
+  struct NoMethods {} nothing;
+  std::vector<std::string> lines;
+  com::ComPtr<EventSink> sink = EventSink::Create([&](std::string_view line) { lines.emplace_back(line); });
+  sink->SetTarget(&nothing);
+  const auto invoke = [&](DISPID id, std::vector<VARIANT> leftToRight) {
+    std::vector<VARIANT> args(leftToRight.rbegin(), leftToRight.rend());
+    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    const HRESULT hr = sink->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+    for (VARIANT& v : args) VariantClear(&v);
+    return hr;
+  };
+  const auto decode = [](VARIANT pf) {
+    return std::vector<VARIANT>{Long(1), Text("A"), Text("B"), Text(""), Text("I"), Long(0), Long(1), pf, Long(240),
+                                Text("x")};
+  };
+  const struct {
+    DISPID id;
+    std::vector<VARIANT> args;  // left to right
+    HRESULT hr;
+  } cases[] = {
+      {DISPID_VOKAPIXEvents_OnDebug, {Text("{VOK} line")}, S_OK},
+      {DISPID_VOKAPIXEvents_OnDebug, {Long(1)}, DISP_E_TYPEMISMATCH},
+      {DISPID_VOKAPIXEvents_OnPort, {}, S_OK},
+      {DISPID_VOKAPIXEvents_OnPort, {Long(1)}, DISP_E_BADPARAMCOUNT},
+      {DISPID_VOKAPIXEvents_OnRawDecode, decode(Bool(true)), S_OK},
+      {DISPID_VOKAPIXEvents_OnRawDecode, decode(Long(1)), DISP_E_TYPEMISMATCH},
+      {DISPID_VOKAPIXEvents_OnMonitorData, {Long(1), Text("A"), Text("B")}, DISP_E_BADPARAMCOUNT},
+      {DISPID_VOKAPIXEvents_OnReady, {Bool(true)}, S_OK},
+  };
+  for (const auto& c : cases) EXPECT_EQ(invoke(c.id, c.args), c.hr) << c.id;
+  EXPECT_TRUE(lines.empty());
+
+  HRESULT unknown = E_FAIL;
+  EXPECT_DEBUG_DEATH(unknown = invoke(99, {Long(1)}), "not in its list");
+#ifdef NDEBUG
+  EXPECT_EQ(unknown, S_OK);
+  EXPECT_EQ(invoke(99, {}), S_OK);
+  EXPECT_EQ(invoke(0, {}), S_OK);
+  EXPECT_EQ(lines, (std::vector<std::string>{"ERROR control raised an unknown event, DISPID 99",
+                                             "ERROR control raised an unknown event, DISPID 0"}));
+#endif
+}
+
 }  // namespace
 }  // namespace tw
