@@ -241,8 +241,10 @@ class TVOKAPI {
  private:
   // Activation and reconnection.
   void Activate();
-  // The settings the engine link takes from the component's properties.
+  // The settings the engine link and the beacon take from the component's
+  // properties.
   void CopyLinkSettings();
+  void CopyBeaconSettings();
   void Deactivate();
   void ScheduleRetry();
   void RetryTick();
@@ -292,6 +294,12 @@ class TVOKAPI {
   static bool Metered(const LinkCB& link);
   void MeterTick();
   void CountOut(LinkCB& link, std::uint32_t frames);
+
+  // The checks of a property setter, with their lines in the trace
+  // (vokapi_properties.cpp).
+  struct SetterRule;
+  template <class T>
+  bool MayChange(const SetterRule& rule, T& stored, const T& value);
 
   // Registration of calls on every engine port.
   void RegisterEverywhere(const Text& call);
