@@ -11,15 +11,11 @@
 namespace tw::testing {
 namespace {
 
-std::string IdsOf(const ChannelTable::Records& records) {
+// The ids of a table or of the records taken from it, in order: "1,3".
+template <class Range>
+std::string IdsOf(const Range& records) {
   std::string ids;
   for (const auto& link : records) ids += (ids.empty() ? "" : ",") + std::to_string(link->ChannelId);
-  return ids;
-}
-
-std::string IdsOf(const ChannelTable& table) {
-  std::string ids;
-  for (const auto& link : table) ids += (ids.empty() ? "" : ",") + std::to_string(link->ChannelId);
   return ids;
 }
 
