@@ -183,8 +183,9 @@ void BridgeCore::ClientLeft() {
   addlog("client disconnect winsock close");
 }
 
-void BridgeCore::Winsock1_Close() {
-  if (shuttingDown_) return;
+// The connection closed or failed: the client left, or the listening
+// socket gave up and is listened on again.
+void BridgeCore::ClientGone() {
   if (clientPresent_) {
     ClientLeft();
   } else {
@@ -192,16 +193,15 @@ void BridgeCore::Winsock1_Close() {
   }
 }
 
+void BridgeCore::Winsock1_Close() {
+  if (!shuttingDown_) ClientGone();
+}
+
 // An error on the client's connection ends it: the bridge must not stay
 // deaf, waiting for a close that may never come.
 void BridgeCore::Winsock1_Error(const std::string& description) {
   addlog("Winsock Error " + LogBytes(description));
-  if (shuttingDown_ || Winsock1_->ClientConnected()) return;
-  if (clientPresent_) {
-    ClientLeft();
-  } else {
-    ListenOrRetry();
-  }
+  if (!shuttingDown_ && !Winsock1_->ClientConnected()) ClientGone();
 }
 
 bool BridgeCore::sendraw(std::string_view bytes) {

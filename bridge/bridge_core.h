@@ -135,6 +135,7 @@ class BridgeCore {
   bool listenclient();
   void ListenOrRetry();
   void ClientLeft();
+  void ClientGone();
   void closeclient();
   // False when the bytes did not go out: no client, or one that stopped
   // reading (its connection is ended then, see ClientStoppedReading).
@@ -174,6 +175,8 @@ class BridgeCore {
   void HostTries();
   void HostUnknown();
   void AnswerEmpty();
+  // "Link state is: ..." for a stream (host_commands.cpp).
+  std::string LinkStateText(const Stream& stream, std::string_view failure = {});
   int streamltrnbr(std::string_view letter);
 
   // Terminal dialogue (terminal_dialogue.cpp). Returns the bytes that follow

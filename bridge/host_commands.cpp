@@ -124,16 +124,37 @@ void BridgeCore::HostData(int s) {
       return;
     }
     case StreamState::Connecting:
-      sendblock("C1" + L + L + "/V Link state is: CONNECT in progress ");
-      return;
     case StreamState::Disconnecting:
-      Info(stream.chanid, "AX25info method failed hostcase data status 3");
-      sendblock("C1" + L + L + "/V Link state is: DISC in progress " + info_.szTo + ViaSuffix());
-      return;
     case StreamState::Disconnected:
-      sendblock("C1" + L + L + "/V Link state is: DISCONNECTED");
+      sendblock("C1" + L + L + "/V " + LinkStateText(stream, "AX25info method failed hostcase data"));
       return;
   }
+}
+
+// What a KAM answers after "X/V " when a stream's state does not allow a
+// command, one row per state by its number. For a link that is up or
+// ending the remote station (and path) follows, as the control reports it;
+// when the control does not know the link, `failure` is logged with the
+// state's number.
+std::string BridgeCore::LinkStateText(const Stream& stream, std::string_view failure) {
+  struct Row {
+    std::string_view words;
+    bool station;
+  };
+  static constexpr std::array<Row, 4> kLinkStates{{
+      {"DISCONNECTED", false},          // StreamState::Disconnected
+      {"CONNECTED to ", true},          // StreamState::Connected
+      {"CONNECT in progress ", false},  // StreamState::Connecting
+      {"DISC in progress ", true},      // StreamState::Disconnecting
+  }};
+  const auto state = static_cast<std::size_t>(stream.strmstate);
+  const Row& row = kLinkStates.at(state);
+  std::string text = Cat("Link state is: ", row.words);
+  if (row.station) {
+    Info(stream.chanid, Cat(failure, " status ", state).c_str());
+    text += info_.szTo + ViaSuffix();
+  }
+  return text;
 }
 
 void BridgeCore::HostConnect(int s, std::string_view text) {
@@ -162,17 +183,9 @@ void BridgeCore::HostConnect(int s, std::string_view text) {
       return;
     }
     case StreamState::Connected:
-      Info(stream.chanid, "AX25info method failed hostcase status 1");
-      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V Link state is: CONNECTED to " + info_.szTo +
-                ViaSuffix());
-      return;
     case StreamState::Connecting:
-      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V Link state is: CONNECT in progress ");
-      return;
     case StreamState::Disconnecting:
-      Info(stream.chanid, "AX25info method failed hostcase status 3");
-      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V Link state is: DISC in progress " + info_.szTo +
-                ViaSuffix());
+      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V " + LinkStateText(stream, "AX25info method failed hostcase"));
       return;
   }
 }
@@ -181,7 +194,7 @@ void BridgeCore::HostDisconnect(int s) {
   const std::string L = Letter(s);
   const Stream stream = streams_[s];
   if (stream.strmstate == StreamState::Disconnected) {
-    sendblock("C1" + L + "Can't DISCONNECT, " + L + "/V Link state is: DISCONNECTED");
+    sendblock("C1" + L + "Can't DISCONNECT, " + L + "/V " + LinkStateText(stream));
     return;
   }
   if (control_.AX25Disconnect(stream.chanid)) {
