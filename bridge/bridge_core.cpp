@@ -98,8 +98,8 @@ void BridgeCore::StopLinks() {
   for (int s = 1; s <= kStreamCount; ++s) {
     const Stream stream = streams_[s];
     if (stream.strmstate == StreamState::Disconnected) continue;
-    Info(stream.chanid);
-    stopping_.at(static_cast<std::size_t>(s)) = info_.szTo;
+    const std::optional<LinkInfo> info = Info(stream.chanid);
+    stopping_.at(static_cast<std::size_t>(s)) = info ? info->szTo : std::string();
     // A disconnect asked for by the client is under way already.
     if (stream.strmstate == StreamState::Disconnecting) continue;
     if (control_.AX25Disconnect(stream.chanid)) {
@@ -249,8 +249,7 @@ void BridgeCore::rxchunk(std::string_view chunk) {
       while (hostmode_) {
         auto block = rxbuf_.Next();
         if (!block) break;
-        block_ = splitblock(*block);
-        hostcmd();
+        hostcmd(splitblock(*block));
       }
       for (std::size_t n = rxbuf_.TakeOversized(); n > 0; --n) {
         addlog(Cat("ERROR client block over ", BlockReader::kMaxBlock, " bytes dropped"));
