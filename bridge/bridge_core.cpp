@@ -98,8 +98,8 @@ void BridgeCore::StopLinks() {
   for (int s = 1; s <= kStreamCount; ++s) {
     const Stream stream = streams_[s];
     if (stream.strmstate == StreamState::Disconnected) continue;
-    Info(stream.chanid);
-    stopping_.at(static_cast<std::size_t>(s)) = info_.szTo;
+    const std::optional<LinkInfo> info = Info(stream.chanid);
+    stopping_.at(static_cast<std::size_t>(s)) = info ? info->szTo : std::string();
     // A disconnect asked for by the client is under way already.
     if (stream.strmstate == StreamState::Disconnecting) continue;
     if (control_.AX25Disconnect(stream.chanid)) {
@@ -183,8 +183,9 @@ void BridgeCore::ClientLeft() {
   addlog("client disconnect winsock close");
 }
 
-void BridgeCore::Winsock1_Close() {
-  if (shuttingDown_) return;
+// The connection closed or failed: the client left, or the listening
+// socket gave up and is listened on again.
+void BridgeCore::ClientGone() {
   if (clientPresent_) {
     ClientLeft();
   } else {
@@ -192,16 +193,15 @@ void BridgeCore::Winsock1_Close() {
   }
 }
 
+void BridgeCore::Winsock1_Close() {
+  if (!shuttingDown_) ClientGone();
+}
+
 // An error on the client's connection ends it: the bridge must not stay
 // deaf, waiting for a close that may never come.
 void BridgeCore::Winsock1_Error(const std::string& description) {
   addlog("Winsock Error " + LogBytes(description));
-  if (shuttingDown_ || Winsock1_->ClientConnected()) return;
-  if (clientPresent_) {
-    ClientLeft();
-  } else {
-    ListenOrRetry();
-  }
+  if (!shuttingDown_ && !Winsock1_->ClientConnected()) ClientGone();
 }
 
 bool BridgeCore::sendraw(std::string_view bytes) {
@@ -249,8 +249,7 @@ void BridgeCore::rxchunk(std::string_view chunk) {
       while (hostmode_) {
         auto block = rxbuf_.Next();
         if (!block) break;
-        block_ = splitblock(*block);
-        hostcmd();
+        hostcmd(splitblock(*block));
       }
       for (std::size_t n = rxbuf_.TakeOversized(); n > 0; --n) {
         addlog(Cat("ERROR client block over ", BlockReader::kMaxBlock, " bytes dropped"));

@@ -135,6 +135,7 @@ class BridgeCore {
   bool listenclient();
   void ListenOrRetry();
   void ClientLeft();
+  void ClientGone();
   void closeclient();
   // False when the bytes did not go out: no client, or one that stopped
   // reading (its connection is ended then, see ClientStoppedReading).
@@ -164,16 +165,18 @@ class BridgeCore {
   void CloseSession();
 
   // Host-mode commands (host_commands.cpp).
-  void hostcmd();
-  void HostData(int s);
+  void hostcmd(const HostBlock& b);
+  void HostData(int s, std::string_view blkdata);
   void HostConnect(int s, std::string_view text);
   void HostDisconnect(int s);
   void HostMyCall(std::string_view text);
   void HostStatus();
   std::string Unacknowledged(std::int32_t chanid);
-  void HostTries();
-  void HostUnknown();
-  void AnswerEmpty();
+  void HostTries(const HostBlock& b);
+  void HostUnknown(const HostBlock& b);
+  void AnswerEmpty(const HostBlock& b);
+  // "Link state is: ..." for a stream (host_commands.cpp).
+  std::string LinkStateText(const Stream& stream, std::string_view failure = {});
   int streamltrnbr(std::string_view letter);
 
   // Terminal dialogue (terminal_dialogue.cpp). Returns the bytes that follow
@@ -186,8 +189,13 @@ class BridgeCore {
   void ChangeMyCall(const std::string& call);
 
   // Link events (link_events.cpp).
-  bool Info(std::int32_t chanid, const char* failure = nullptr);
-  std::string ViaSuffix() const;
+  using LinkInfo = BridgeControl::LinkInfo;
+  // What the control knows of a link; nothing for an id it does not know,
+  // and then `failure`, when given, is logged.
+  std::optional<LinkInfo> Info(std::int32_t chanid, std::string_view failure = {});
+  // The remote station and the path, as replies name a link: "N0XYZ VIA
+  // RELAY"; empty for a link the control does not know.
+  static std::string Remote(const std::optional<LinkInfo>& info);
   void EndStream(int s);
 
   BridgeControl& control_;
@@ -204,8 +212,6 @@ class BridgeCore {
   bool hostmode_ = false;
   BlockReader rxbuf_;
   TerminalReader terminal_;
-  HostBlock block_;  // the last block cut out of rxbuf
-  BridgeControl::LinkInfo info_;  // the results of the last AX25Info
   HeldBlocks held_;
   // Streams whose held blocks overflowed since the client last took them.
   std::array<bool, kStreamCount + 1> overflowed_{};

@@ -26,11 +26,10 @@ int BridgeCore::streamltrnbr(std::string_view letter) {
   return 0;
 }
 
-void BridgeCore::hostcmd() {
-  const HostBlock& b = block_;
+void BridgeCore::hostcmd(const HostBlock& b) {
   if (b.blkkind == "D" && b.blkport == "1") {
     const int s = streamltrnbr(b.blkstream);
-    if (s > 0) HostData(s);
+    if (s > 0) HostData(s, b.blkdata);
     return;
   }
   const Words words = FirstWord(b.blkdata);
@@ -39,7 +38,7 @@ void BridgeCore::hostcmd() {
     if (connect || IsAbbreviation(words.first, "DISCONNECT")) {
       const int s = streamltrnbr(b.blkstream);
       if (s == 0) {
-        AnswerEmpty();
+        AnswerEmpty(b);
       } else if (connect) {
         HostConnect(s, words.rest);
       } else {
@@ -67,7 +66,7 @@ void BridgeCore::hostcmd() {
     return;
   }
   if (b.blkkind == "C" && words.first == "TRIES") {
-    HostTries();
+    HostTries(b);
     return;
   }
   if (b.blkkind == "C" && IsAbbreviation(words.first, "STATUS")) {
@@ -78,37 +77,37 @@ void BridgeCore::hostcmd() {
     sendblock("C00");
     return;
   }
-  HostUnknown();
+  HostUnknown(b);
 }
 
-void BridgeCore::HostUnknown() {
+void BridgeCore::HostUnknown(const HostBlock& b) {
   addlog("ERROR Unknown Hostmode Client request>");
-  addlog(LogBytes(block_.rawblock));
-  if (block_.blkkind == "C") AnswerEmpty();
+  addlog(LogBytes(b.rawblock));
+  if (b.blkkind == "C") AnswerEmpty(b);
 }
 
 // The stream's link retries, on its own port and stream. A client that paces
 // itself by the status reply polls it only after this answer. The engine
 // never reports a link's retries, so the count known here is always 0.
-void BridgeCore::HostTries() {
-  const std::string port = block_.blkport.empty() ? "0" : block_.blkport;
-  const std::string stream = block_.blkstream.empty() ? "0" : block_.blkstream;
+void BridgeCore::HostTries(const HostBlock& b) {
+  const std::string port = b.blkport.empty() ? "0" : b.blkport;
+  const std::string stream = b.blkstream.empty() ? "0" : b.blkstream;
   sendblock("C" + port + stream + "TRIES 0");
 }
 
 // An empty reply on the block's own port and stream.
-void BridgeCore::AnswerEmpty() {
-  const std::string port = block_.blkport.empty() ? "0" : block_.blkport;
-  const std::string stream = block_.blkstream.empty() ? "0" : block_.blkstream;
+void BridgeCore::AnswerEmpty(const HostBlock& b) {
+  const std::string port = b.blkport.empty() ? "0" : b.blkport;
+  const std::string stream = b.blkstream.empty() ? "0" : b.blkstream;
   sendblock("C" + port + stream);
 }
 
-void BridgeCore::HostData(int s) {
+void BridgeCore::HostData(int s, std::string_view blkdata) {
   const std::string L = Letter(s);
   Stream& stream = streams_[s];
   switch (stream.strmstate) {
     case StreamState::Connected: {
-      const std::string data = KAMtoAX25(block_.blkdata);
+      const std::string data = KAMtoAX25(blkdata);
       if (data.empty()) return;
       const std::int32_t chanid = stream.chanid;
       if (control_.AX25Send(chanid, data)) {
@@ -124,16 +123,36 @@ void BridgeCore::HostData(int s) {
       return;
     }
     case StreamState::Connecting:
-      sendblock("C1" + L + L + "/V Link state is: CONNECT in progress ");
-      return;
     case StreamState::Disconnecting:
-      Info(stream.chanid, "AX25info method failed hostcase data status 3");
-      sendblock("C1" + L + L + "/V Link state is: DISC in progress " + info_.szTo + ViaSuffix());
-      return;
     case StreamState::Disconnected:
-      sendblock("C1" + L + L + "/V Link state is: DISCONNECTED");
+      sendblock("C1" + L + L + "/V " + LinkStateText(stream, "AX25info method failed hostcase data"));
       return;
   }
+}
+
+// What a KAM answers after "X/V " when a stream's state does not allow a
+// command, one row per state by its number. For a link that is up or
+// ending the remote station (and path) follows, as the control reports it;
+// when the control does not know the link, `failure` is logged with the
+// state's number.
+std::string BridgeCore::LinkStateText(const Stream& stream, std::string_view failure) {
+  struct Row {
+    std::string_view words;
+    bool station;
+  };
+  static constexpr std::array<Row, 4> kLinkStates{{
+      {"DISCONNECTED", false},          // StreamState::Disconnected
+      {"CONNECTED to ", true},          // StreamState::Connected
+      {"CONNECT in progress ", false},  // StreamState::Connecting
+      {"DISC in progress ", true},      // StreamState::Disconnecting
+  }};
+  const auto state = static_cast<std::size_t>(stream.strmstate);
+  const Row& row = kLinkStates.at(state);
+  std::string text = Cat("Link state is: ", row.words);
+  if (row.station) {
+    text += Remote(Info(stream.chanid, Cat(failure, " status ", state)));
+  }
+  return text;
 }
 
 void BridgeCore::HostConnect(int s, std::string_view text) {
@@ -162,17 +181,9 @@ void BridgeCore::HostConnect(int s, std::string_view text) {
       return;
     }
     case StreamState::Connected:
-      Info(stream.chanid, "AX25info method failed hostcase status 1");
-      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V Link state is: CONNECTED to " + info_.szTo +
-                ViaSuffix());
-      return;
     case StreamState::Connecting:
-      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V Link state is: CONNECT in progress ");
-      return;
     case StreamState::Disconnecting:
-      Info(stream.chanid, "AX25info method failed hostcase status 3");
-      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V Link state is: DISC in progress " + info_.szTo +
-                ViaSuffix());
+      sendblock("C1" + L + "Can't RECONNECT, " + L + "/V " + LinkStateText(stream, "AX25info method failed hostcase"));
       return;
   }
 }
@@ -181,7 +192,7 @@ void BridgeCore::HostDisconnect(int s) {
   const std::string L = Letter(s);
   const Stream stream = streams_[s];
   if (stream.strmstate == StreamState::Disconnected) {
-    sendblock("C1" + L + "Can't DISCONNECT, " + L + "/V Link state is: DISCONNECTED");
+    sendblock("C1" + L + "Can't DISCONNECT, " + L + "/V " + LinkStateText(stream));
     return;
   }
   if (control_.AX25Disconnect(stream.chanid)) {
@@ -245,20 +256,22 @@ void BridgeCore::HostStatus() {
     const std::string L = Letter(s);
     const Stream stream = streams_[s];
     switch (stream.strmstate) {
-      case StreamState::Connected:
-        Info(stream.chanid, "AX25info method fail in hostcase status 1");
-        text += L + "/V " + Unacknowledged(stream.chanid) + "stream - CONNECTED to " + info_.szTo + ViaSuffix();
+      case StreamState::Connected: {
+        const std::string remote = Remote(Info(stream.chanid, "AX25info method fail in hostcase status 1"));
+        text += L + "/V " + Unacknowledged(stream.chanid) + "stream - CONNECTED to " + remote;
         break;
+      }
       case StreamState::Disconnected:
         text += L + "/V stream - DISCONNECTED";
         break;
       case StreamState::Connecting:
         text += L + "/V stream - CONNECT in progress ";
         break;
-      case StreamState::Disconnecting:
-        Info(stream.chanid, "AX25info method fail hostcase status 3");
-        text += L + "/V " + Unacknowledged(stream.chanid) + "stream - DISC in progress " + info_.szTo + ViaSuffix();
+      case StreamState::Disconnecting: {
+        const std::string remote = Remote(Info(stream.chanid, "AX25info method fail hostcase status 3"));
+        text += L + "/V " + Unacknowledged(stream.chanid) + "stream - DISC in progress " + remote;
         break;
+      }
     }
     text += '\r';
   }

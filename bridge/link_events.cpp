@@ -22,16 +22,17 @@ std::string Frame(std::string_view text) {
 
 }  // namespace
 
-// The result fields are emptied first: a failed call must not leave the
-// previous link's values to be reported as this one's.
-bool BridgeCore::Info(std::int32_t chanid, const char* failure) {
-  info_ = BridgeControl::LinkInfo{};
-  const bool ok = control_.AX25Info(chanid, info_);
-  if (!ok && failure != nullptr) addlog(failure);
-  return ok;
+std::optional<BridgeControl::LinkInfo> BridgeCore::Info(std::int32_t chanid, std::string_view failure) {
+  LinkInfo info;
+  if (control_.AX25Info(chanid, info)) return info;
+  if (!failure.empty()) addlog(failure);
+  return std::nullopt;
 }
 
-std::string BridgeCore::ViaSuffix() const { return info_.szVIA.empty() ? "" : " VIA " + info_.szVIA; }
+std::string BridgeCore::Remote(const std::optional<LinkInfo>& info) {
+  if (!info) return "";
+  return info->szVIA.empty() ? info->szTo : info->szTo + " VIA " + info->szVIA;
+}
 
 // The stream's link has ended: free it and tell the client.
 void BridgeCore::EndStream(int s) {
@@ -42,8 +43,9 @@ void BridgeCore::EndStream(int s) {
 void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
   const PublishLinksOnExit publish(*this);
   if (iChannelId == 0) return;  // names no link
-  Info(iChannelId, "ERROR AX25info method failed in onAX25connect sub");
-  const std::string connected = "*** CONNECTED to " + info_.szTo + ViaSuffix();
+  // A link the control does not know is answered as one with empty fields.
+  const LinkInfo info = Info(iChannelId, "ERROR AX25info method failed in onAX25connect sub").value_or(LinkInfo{});
+  const std::string connected = "*** CONNECTED to " + Remote(info);
 
   // An id a stream already holds is never a new link: a connect that
   // completes after the client asked to disconnect it (the control repeats
@@ -56,17 +58,17 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
   }
 
   const int s = shuttingDown_ ? 0 : streams_.FirstFree();
-  if (s != 0 && (config_.acceptany || info_.iPort == config_.defport)) {
+  if (s != 0 && (config_.acceptany || info.iPort == config_.defport)) {
     streams_[s] = {iChannelId, StreamState::Connected};
     TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + connected)});
     return;
   }
 
   if (control_.AX25Disconnect(iChannelId)) {
-    addlog("refused connect attempt from " + LogBytes(info_.szTo) + " on radio port" + PortText(info_.iPort));
+    addlog("refused connect attempt from " + LogBytes(info.szTo) + " on radio port" + PortText(info.iPort));
   } else {
-    addlog("Refuse Connect Disconnect failed for  " + LogBytes(info_.szFrom) + " on radio port" +
-           PortText(info_.iPort));
+    addlog("Refuse Connect Disconnect failed for  " + LogBytes(info.szFrom) + " on radio port" +
+           PortText(info.iPort));
   }
 }
 

@@ -32,12 +32,7 @@ TVOKAPI::TVOKAPI(EventLoop& loop) : loop_(loop) {
     beaconObject_->Log().SetSwitch("NOT");
     beaconObject_->Log().SetLevel(1);
     beaconObject_->Log().SetFileName("VOK.LOG");
-    beaconObject_->Interval = beaconEvery_;
-    beaconObject_->Text = beaconText_;
-    beaconObject_->Id = beaconId_;
-    beaconObject_->Call = beaconCall_;
-    beaconObject_->Via = beaconPath_;
-    beaconObject_->Pid = static_cast<std::uint8_t>(beaconPid_ & 0xFF);
+    CopyBeaconSettings();
     beaconObject_->VOKL2 = link_.get();
     beaconObject_->OnPost = [this](TL2*, int port, const std::string& call, const std::string& id,
                                    const std::string& via, const std::string& text) {

@@ -21,6 +21,7 @@
 #include "control/activex/vokapix.h"
 #include "control/beacon/l2_beacon.h"
 #include "control/beacon/l2_digi.h"
+#include "control/component/channel_table.h"
 #include "control/component/link_cb.h"
 #include "control/link/event_slot.h"
 #include "control/link/tl2.h"
@@ -194,7 +195,7 @@ class TVOKAPI {
   TL2& Link() { return *link_; }
   TL2Beacon& BeaconObject() { return *beaconObject_; }
   TL2Digi& DigiObject() { return *digiObject_; }
-  std::size_t ChannelCount() const { return links_.size(); }
+  std::size_t ChannelCount() const { return links_.Size(); }
   bool ReconnectPending() const { return retryTimer_ && retryTimer_->Enabled(); }
 
   // Tasks this library has posted to a loop that have not run yet, over
@@ -204,8 +205,10 @@ class TVOKAPI {
  private:
   // Activation and reconnection.
   void Activate();
-  // The settings the engine link takes from the component's properties.
+  // The settings the engine link and the beacon take from the component's
+  // properties.
   void CopyLinkSettings();
+  void CopyBeaconSettings();
   void Deactivate();
   void ScheduleRetry();
   void RetryTick();
@@ -235,11 +238,9 @@ class TVOKAPI {
   void AX25Conn(int port, const Text& from, const Text& to);
   void AX25Get(int port, const Text& from, const Text& to, const Text& data);
   void AX25Disc(int port, const Text& from, const Text& to);
+  // The table's insert and delete, with their lines in the trace.
   LinkCB* Isrt(int port, const Text& from, const Text& to);
   void Dlte(int channelId);
-  // `a` and `b` in upper case, as the engine link reports calls.
-  LinkCB* FindLink(int port, std::string_view a, std::string_view b);
-  LinkCB* FindChannel(int channelId);
   void EndEveryChannel();
   void PostDisconnected(int channelId);
   bool SendDisconnect(const LinkCB& link);
@@ -257,6 +258,12 @@ class TVOKAPI {
   static bool Metered(const LinkCB& link);
   void MeterTick();
   void CountOut(LinkCB& link, std::uint32_t frames);
+
+  // The checks of a property setter, with their lines in the trace
+  // (vokapi_properties.cpp).
+  struct SetterRule;
+  template <class T>
+  bool MayChange(const SetterRule& rule, T& stored, const T& value);
 
   // Registration of calls on every engine port.
   void RegisterEverywhere(const Text& call);
@@ -308,10 +315,8 @@ class TVOKAPI {
   Text digiCall_ = "NOBODY-1";
   bool digiAuto_ = true;
 
-  std::vector<std::unique_ptr<LinkCB>> links_;  // in creation order
-  std::size_t lastFound_ = 0;                    // where FindLink looks first
-  bool ax25Open_ = false;
-  int lastChannelId_ = 0;
+  ChannelTable links_;
+  bool ax25Open_ = false;  // the AX25 property: the table is in use
 
   // Activation as the container last asked for it; the engine's answer
   // makes `active_`.

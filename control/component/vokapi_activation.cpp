@@ -45,6 +45,15 @@ void TVOKAPI::CopyLinkSettings() {
   link_->Poll = poll_;
 }
 
+void TVOKAPI::CopyBeaconSettings() {
+  beaconObject_->Interval = beaconEvery_;
+  beaconObject_->Text = beaconText_;
+  beaconObject_->Id = beaconId_;
+  beaconObject_->Call = beaconCall_;
+  beaconObject_->Via = beaconPath_;
+  beaconObject_->Pid = static_cast<std::uint8_t>(beaconPid_ & 0xFF);
+}
+
 void TVOKAPI::Activate() {
   LogLine(1, "{VOK} <SetActive> Set to TRUE");
   wanted_ = true;
@@ -52,12 +61,7 @@ void TVOKAPI::Activate() {
   if (retryTimer_) retryTimer_->SetEnabled(false);
   CopyLinkSettings();
   retry_ = kRetries;
-  beaconObject_->Interval = beaconEvery_;
-  beaconObject_->Text = beaconText_;
-  beaconObject_->Id = beaconId_;
-  beaconObject_->Call = beaconCall_;
-  beaconObject_->Via = beaconPath_;
-  beaconObject_->Pid = static_cast<std::uint8_t>(beaconPid_ & 0xFF);
+  CopyBeaconSettings();
   if (OnRead) {
     link_->OnRead = [this](TL2&, int port, std::uint8_t pid, char kind, const std::string& from,
                            const std::string& to, const std::string& data) {

@@ -28,7 +28,7 @@ bool TVOKAPI::AskFrames(LinkCB& link) {
   if (!link_->AskLinkFrames(port, from, to)) return false;
   // Noted once it went, for its answer to be matched; the request's log
   // lines may have ended the record meanwhile.
-  if (LinkCB* again = FindChannel(id)) again->meter.Asked();
+  if (LinkCB* again = links_.FindChannel(id)) again->meter.Asked();
   return true;
 }
 
@@ -50,7 +50,7 @@ void TVOKAPI::DrainTick() {
     if (link->draining) draining.push_back(link->ChannelId);
   }
   for (int id : draining) {
-    LinkCB* link = FindChannel(id);
+    LinkCB* link = links_.FindChannel(id);
     if (link == nullptr || !link->draining) continue;
     ++link->drainTicks;
     ++link->drainTicksWithoutProgress;
@@ -74,7 +74,7 @@ void TVOKAPI::DrainTick() {
 
 void TVOKAPI::HandleLinkFrames(int port, const Text& from, const Text& to, std::uint32_t count) {
   LogLine(4, [&] { return Cat("{VOK} <OnLinkFrames> Port(", port, ") From(", from, ") To(", to, ") Frames(", count, ")"); });
-  LinkCB* link = FindLink(port, from, to);
+  LinkCB* link = links_.FindLink(port, from, to);
   if (link == nullptr) return;
   CountOut(*link, count);
   if (!link->draining) return;
@@ -88,7 +88,7 @@ void TVOKAPI::HandleLinkFrames(int port, const Text& from, const Text& to, std::
 }
 
 void TVOKAPI::FinishDrain(int channelId) {
-  LinkCB* link = FindChannel(channelId);
+  LinkCB* link = links_.FindChannel(channelId);
   if (link == nullptr || !link->draining) return;
   link->draining = false;
   const LinkCB ending = *link;

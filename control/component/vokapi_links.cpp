@@ -1,6 +1,6 @@
-// TVOKAPI: the channel table. Containers work with channel ids instead of
-// call-sign pairs; the engine's reports, which come by port and calls, are
-// matched to the records here.
+// TVOKAPI: the channel methods over the channel table (channel_table.h).
+// Containers work with channel ids instead of call-sign pairs; the engine's
+// reports, which come by port and calls, are matched to the records here.
 //
 // Handlers of the channel events, and of the trace (every log line may reach
 // the container's OnDebug), may re-enter the table: disconnect, close it,
@@ -17,36 +17,6 @@ namespace {
 constexpr std::uint8_t kPidNoLayer3 = 240;
 }  // namespace
 
-LinkCB* TVOKAPI::FindLink(int port, std::string_view a, std::string_view b) {
-  // Runs for every data frame. Frames mostly come in runs on one link, and
-  // once connected a record holds the calls as the engine spells them: the
-  // last record found, compared as spelled, answers most lookups.
-  if (lastFound_ < links_.size()) {
-    const LinkCB& last = *links_[lastFound_];
-    if (last.Port == port && ((last.To == a && last.From == b) || (last.From == a && last.To == b))) {
-      return links_[lastFound_].get();
-    }
-  }
-  // The calls are upper case already.
-  const std::string_view keyA = UpperCallKey(a);
-  const std::string_view keyB = UpperCallKey(b);
-  for (std::size_t i = 0; i < links_.size(); ++i) {
-    if (SameLink(*links_[i], port, keyA, keyB)) {
-      lastFound_ = i;
-      return links_[i].get();
-    }
-  }
-  return nullptr;
-}
-
-LinkCB* TVOKAPI::FindChannel(int channelId) {
-  if (channelId == 0) return nullptr;
-  for (auto& link : links_) {
-    if (link->ChannelId == channelId) return link.get();
-  }
-  return nullptr;
-}
-
 bool TVOKAPI::AX25Open() {
   LogLine(3, "{VOK} <AX25Open>");
   if (ax25Open_) {
@@ -57,7 +27,7 @@ bool TVOKAPI::AX25Open() {
     LogLine(3, "{VOK} <AX25Open> No L2 object allocated");
     return false;
   }
-  links_.clear();
+  links_.TakeAll();
   ax25Open_ = true;
   return true;
 }
@@ -70,8 +40,7 @@ bool TVOKAPI::AX25Close() {
   }
   // The table is closed before anything is sent: a handler of the trace
   // that comes back finds it closed, not half emptied.
-  std::vector<std::unique_ptr<LinkCB>> closing = std::move(links_);
-  links_.clear();
+  ChannelTable::Records closing = links_.TakeAll();
   ax25Open_ = false;
   for (auto& link : closing) {
     if (link->LinkStatus != kLinkCreated) {
@@ -90,37 +59,31 @@ LinkCB* TVOKAPI::Isrt(int port, const Text& from, const Text& to) {
     LogLine(4, "{VOK} <Isrt> AX.25 Link Manager not ready");
     return nullptr;
   }
-  if (FindLink(port, from, to) != nullptr) {
+  if (links_.FindLink(port, from, to) != nullptr) {
     LogLine(4, "{VOK} <Isrt> ChannelId already established");
     return nullptr;
   }
   LogLine(4, "{VOK} <Isrt> New channel Opened");
-  auto link = std::make_unique<LinkCB>();
-  link->Port = port;
-  link->SetCalls(from, to);
-  links_.push_back(std::move(link));
-  return links_.back().get();
+  return links_.Add(port, from, to);
 }
 
 void TVOKAPI::Dlte(int channelId) {
   LogLine(4, "{VOK} <Dlte>");
   LogLine(4, "{VOK} <Dlte> Looking for control block");
-  for (std::size_t i = 0; i < links_.size(); ++i) {
-    if (links_[i]->ChannelId != channelId) continue;
-    const bool head = i == 0;
-    const bool single = links_.size() == 1;
-    // Out of the table before the lines that tell of it are written.
-    links_.erase(links_.begin() + static_cast<std::ptrdiff_t>(i));
-    LogLine(4, "{VOK} <Dlte> Control Block Found");
-    if (head) {
-      LogLine(4, "{VOK} <Dlte> Is same than Head Pointer");
-      LogLine(4, single ? "{VOK} <Dlte> Single Element" : "{VOK} <Dlte> More elements follows");
-    } else {
-      LogLine(4, "{VOK} <Dlte> Mid element removed");
-    }
+  // Out of the table before the lines that tell of it are written.
+  const ChannelTable::Removed where = links_.Remove(channelId);
+  if (where == ChannelTable::Removed::kNone) {
+    LogLine(4, "{VOK} <Dlte> No element removed");
     return;
   }
-  LogLine(4, "{VOK} <Dlte> No element removed");
+  LogLine(4, "{VOK} <Dlte> Control Block Found");
+  if (where == ChannelTable::Removed::kLater) {
+    LogLine(4, "{VOK} <Dlte> Mid element removed");
+    return;
+  }
+  LogLine(4, "{VOK} <Dlte> Is same than Head Pointer");
+  LogLine(4, where == ChannelTable::Removed::kOnly ? "{VOK} <Dlte> Single Element"
+                                                    : "{VOK} <Dlte> More elements follows");
 }
 
 int TVOKAPI::AX25Connect(int iPort, const Text& szFrom, const Text& szTo, const Text& szVIA) {
@@ -138,7 +101,7 @@ int TVOKAPI::AX25Connect(int iPort, const Text& szFrom, const Text& szTo, const 
   // engine reports them so.
   const Text from = UpperText(BareCall(szFrom));
   const Text to = UpperText(BareCall(szTo));
-  if (FindLink(iPort, from, to) != nullptr) {
+  if (links_.FindLink(iPort, from, to) != nullptr) {
     LogLine(3, "{VOK} <AX25Connect> Link is already established");
     return 0;
   }
@@ -148,10 +111,7 @@ int TVOKAPI::AX25Connect(int iPort, const Text& szFrom, const Text& szTo, const 
     return 0;
   }
   link->LinkStatus = kLinkConnecting;
-  link->Rx = 0;
-  link->Tx = 0;
-  const int id = ++lastChannelId_;
-  link->ChannelId = id;
+  const int id = link->ChannelId;
   if (!Connect(iPort, from, to, szVIA, kPidNoLayer3)) {
     // Nothing went to the engine: the channel ends, and the caller hears of
     // it once it holds the id.
@@ -183,7 +143,7 @@ bool TVOKAPI::AX25Disconnect(int iChannelId) {
     LogLine(3, "{VOK} <AX25Disconnect> AX.25 Link Manager not ready");
     return false;
   }
-  LinkCB* link = FindChannel(iChannelId);
+  LinkCB* link = links_.FindChannel(iChannelId);
   if (link == nullptr) {
     LogLine(3, "{VOK} <AX25Disconnect> Channel not active");
     return false;
@@ -218,7 +178,7 @@ bool TVOKAPI::AX25Send(int iChannelId, const Text& szData) {
     LogLine(3, "{VOK} <AX25Send> AX.25 Link Manager not ready");
     return false;
   }
-  LinkCB* link = FindChannel(iChannelId);
+  LinkCB* link = links_.FindChannel(iChannelId);
   if (link == nullptr) {
     LogLine(3, "{VOK} <AX25Send> Channel not active");
     return false;
@@ -236,7 +196,7 @@ bool TVOKAPI::AX25Send(int iChannelId, const Text& szData) {
   const Text to = link->To;
   LogLine(3, "{VOK} <AX25Send> Data Sent");
   if (!SendData(port, kPidNoLayer3, from, to, szData)) return false;
-  if (LinkCB* again = FindChannel(iChannelId)) again->sentData = true;
+  if (LinkCB* again = links_.FindChannel(iChannelId)) again->sentData = true;
   NoteSent(iChannelId, szData.size());
   return true;
 }
@@ -247,7 +207,7 @@ bool TVOKAPI::AX25Info(int iChannelId, LinkInfoResult& info) {
     LogLine(3, "{VOK} <AX25Info> AX.25 Link Manager not ready");
     return false;
   }
-  const LinkCB* link = FindChannel(iChannelId);
+  const LinkCB* link = links_.FindChannel(iChannelId);
   if (link == nullptr) {
     info = LinkInfoResult{};
     return false;
@@ -265,7 +225,7 @@ bool TVOKAPI::AX25Info(int iChannelId, LinkInfoResult& info) {
 void TVOKAPI::AX25Conn(int port, const Text& from, const Text& to) {
   LogLine(3, "{VOK} <AX25Conn>");
   LogLine(4, [&] { return Cat("{VOK} <AX25Conn> Port(", port, ") From(", from, ") To(", to, ")"); });
-  if (LinkCB* link = FindLink(port, from, to)) {
+  if (LinkCB* link = links_.FindLink(port, from, to)) {
     if (link->LinkStatus != kLinkConnecting) {
       LogLine(3, "{VOK} <AX25Conn> Link status is not trying to connect");
       return;
@@ -291,10 +251,7 @@ void TVOKAPI::AX25Conn(int port, const Text& from, const Text& to) {
   }
   link->SetCalls(to, from);
   link->LinkStatus = kLinkConnected;
-  link->Rx = 0;
-  link->Tx = 0;
-  const int id = ++lastChannelId_;
-  link->ChannelId = id;
+  const int id = link->ChannelId;
   Raise("OnAX25Connect", OnAX25Connect, id);
 }
 
@@ -302,7 +259,7 @@ void TVOKAPI::AX25Get(int port, const Text& from, const Text& to, const Text& da
   LogLine(3, "{VOK} <AX25Get>");
   LogLine(4, [&] { return Cat("{VOK} <AX25Get> Port(", port, ") From(", from, ") To(", to, ")"); });
   LogHex(5, data);
-  const LinkCB* link = FindLink(port, from, to);
+  const LinkCB* link = links_.FindLink(port, from, to);
   if (link == nullptr) {
     LogLine(3, "{VOK} <AX25Get> Channel not found");
     return;
@@ -319,7 +276,7 @@ void TVOKAPI::AX25Get(int port, const Text& from, const Text& to, const Text& da
 void TVOKAPI::AX25Disc(int port, const Text& from, const Text& to) {
   LogLine(3, "{VOK} <AX25Disc>");
   LogLine(4, [&] { return Cat("{VOK} <AX25Disc> Port(", port, ") From(", from, ") To(", to, ")"); });
-  const LinkCB* link = FindLink(port, from, to);
+  const LinkCB* link = links_.FindLink(port, from, to);
   if (link == nullptr) {
     LogLine(3, "{VOK} <AX25Disc> Channel not found");
     return;
@@ -336,8 +293,7 @@ void TVOKAPI::EndEveryChannel() {
   // The engine forgets a client's links with its connection: every record
   // is stale now. Taken out of the table first, so handlers that reconnect
   // find it empty.
-  std::vector<std::unique_ptr<LinkCB>> lost = std::move(links_);
-  links_.clear();
+  ChannelTable::Records lost = links_.TakeAll();
   for (auto& link : lost) {
     LogLine(3, [&] { return Cat("{VOK} <AX25Disc> Channel(", link->ChannelId, ") ended with the engine link"); });
     Raise("OnAX25Disconnect", OnAX25Disconnect, link->ChannelId);

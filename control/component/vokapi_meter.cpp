@@ -16,7 +16,7 @@
 namespace tw {
 
 void TVOKAPI::NoteSent(int channelId, std::size_t bytes) {
-  LinkCB* link = FindChannel(channelId);
+  LinkCB* link = links_.FindChannel(channelId);
   if (link == nullptr || link->meterSilent) return;
   link->meter.Sent(bytes, kMaxPiece);
   StartFrameTimer();
@@ -34,7 +34,7 @@ void TVOKAPI::MeterTick() {
     if (!link->draining && Metered(*link)) metered.push_back(link->ChannelId);
   }
   for (int id : metered) {
-    LinkCB* link = FindChannel(id);
+    LinkCB* link = links_.FindChannel(id);
     if (link == nullptr || link->draining || !Metered(*link)) continue;
     if (link->meter.Unanswered() >= static_cast<std::size_t>(kDrainSilentTicks)) {
       link->meterSilent = true;
@@ -54,7 +54,7 @@ void TVOKAPI::CountOut(LinkCB& link, std::uint32_t frames) {
 bool TVOKAPI::AX25Outstanding(int iChannelId, int& iFrames, int& iBytes) {
   LogLine(4, "{VOK} <AX25Outstanding>");
   if (!ax25Open_) return false;
-  const LinkCB* link = FindChannel(iChannelId);
+  const LinkCB* link = links_.FindChannel(iChannelId);
   if (link == nullptr) return false;
   iFrames = static_cast<int>(link->meter.Frames());
   iBytes = static_cast<int>(link->meter.Bytes());

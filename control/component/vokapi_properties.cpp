@@ -6,7 +6,59 @@ namespace tw {
 
 namespace {
 constexpr int kShortestBeaconInterval = 60000;
+
+std::string Shown(bool value) { return BoolText(value); }
+const std::string& Shown(const std::string& value) { return value; }
 }  // namespace
+
+// What a setter checks before it changes anything, and how its trace lines
+// name it.
+struct TVOKAPI::SetterRule {
+  enum When {
+    kBeforeActivation,  // refused while active: the engine link took the value when activated
+    kTellsTheLink,      // stored while inactive; while active a change goes to the engine link too
+    kAnyTime,
+  };
+  std::string_view tag;  // the setter as the trace names it
+  When when;
+  // kTellsTheLink: the old and new value are traced while active too.
+  bool tracedWhileActive = false;
+  std::string_view unchanged = "Property not changed";
+};
+
+// The checks, in the order the trace tells of them. True: the caller stores
+// `value` and passes it on. A property that tells the link is stored here
+// while the component is inactive, with nothing to pass on.
+template <class T>
+bool TVOKAPI::MayChange(const SetterRule& rule, T& stored, const T& value) {
+  LogLine(3, [&] { return Cat("{VOK} <", rule.tag, ">"); });
+  if (rule.when == SetterRule::kBeforeActivation && active_) {
+    LogLine(3, [&] { return Cat("{VOK} <", rule.tag, "> Could not change callsign while active"); });
+    return false;
+  }
+  if (rule.when == SetterRule::kTellsTheLink) {
+    auto traceChange = [&] {
+      LogLine(3, [&] {
+        return Cat("{VOK} <", rule.tag, "> Property Change Prev(", Shown(stored), ") Now(", Shown(value), ")");
+      });
+    };
+    if (rule.tracedWhileActive) traceChange();
+    if (!active_) {
+      if (!rule.tracedWhileActive) traceChange();
+      stored = value;
+      return false;
+    }
+  }
+  if (!link_) {
+    LogLine(1, [&] { return Cat("{VOK} <", rule.tag, "> L2 Object not allocated"); });
+    return false;
+  }
+  if (rule.when == SetterRule::kTellsTheLink && value == stored) {
+    LogLine(1, [&] { return Cat("{VOK} <", rule.tag, "> ", rule.unchanged); });
+    return false;
+  }
+  return true;
+}
 
 void TVOKAPI::SetDebug(bool value) {
   LogLine(3, "{VOK} <SetDebug>");
@@ -19,15 +71,7 @@ void TVOKAPI::SetDebug(bool value) {
 }
 
 void TVOKAPI::SetCallSign(const Text& value) {
-  LogLine(3, "{VOK} <SetCallSign>");
-  if (active_) {
-    LogLine(3, "{VOK} <SetCallSign> Could not change callsign while active");
-    return;
-  }
-  if (!link_) {
-    LogLine(1, "{VOK} <SetCallSign> L2 Object not allocated");
-    return;
-  }
+  if (!MayChange({"SetCallSign", SetterRule::kBeforeActivation}, callSign_, value)) return;
   callSign_ = value;
   LogLine(3, [&] { return Cat("{VOK} CallSign set to (", value, ")"); });
   if (!beacon_) {
@@ -41,15 +85,7 @@ void TVOKAPI::SetCallSign(const Text& value) {
 }
 
 void TVOKAPI::SetBeaconCall(const Text& value) {
-  LogLine(3, "{VOK} <SetBeaconCall>");
-  if (active_) {
-    LogLine(3, "{VOK} <SetBeaconCall> Could not change callsign while active");
-    return;
-  }
-  if (!link_) {
-    LogLine(1, "{VOK} <SetBeaconCall> L2 Object not allocated");
-    return;
-  }
+  if (!MayChange({"SetBeaconCall", SetterRule::kBeforeActivation}, beaconCall_, value)) return;
   beaconCall_ = value;
   if (beaconObject_) {
     beaconObject_->Call = value;
@@ -60,15 +96,7 @@ void TVOKAPI::SetBeaconCall(const Text& value) {
 }
 
 void TVOKAPI::SetDigiCall(const Text& value) {
-  LogLine(3, "{VOK} <SetDigiCall>");
-  if (active_) {
-    LogLine(3, "{VOK} <SetDigiCall> Could not change callsign while active");
-    return;
-  }
-  if (!link_) {
-    LogLine(1, "{VOK} <SetDigiCall> L2 Object not allocated");
-    return;
-  }
+  if (!MayChange({"SetDigiCall", SetterRule::kBeforeActivation}, digiCall_, value)) return;
   digiCall_ = value;
   if (digiObject_) {
     digiObject_->DigiCall = value;
@@ -79,11 +107,7 @@ void TVOKAPI::SetDigiCall(const Text& value) {
 }
 
 void TVOKAPI::SetBeaconEvery(int value) {
-  LogLine(3, "{VOK} <SetBeacon>");
-  if (!link_) {
-    LogLine(1, "{VOK} <SetBeacon> L2 Object not allocated");
-    return;
-  }
+  if (!MayChange({"SetBeacon", SetterRule::kAnyTime}, beaconEvery_, value)) return;
   if (value < kShortestBeaconInterval) {
     LogLine(1, "{VOK} <SetBeacon> Beacon Timer too short (must be > 60000)");
     return;
@@ -98,96 +122,33 @@ void TVOKAPI::SetBeaconEvery(int value) {
 }
 
 void TVOKAPI::SetKiss(bool value) {
-  LogLine(3, "{VOK} <SetKiss>");
-  if (!active_) {
-    LogLine(3, [&] { return Cat("{VOK} <SetKiss> Property Change Prev(", BoolText(kiss_), ") Now(", BoolText(value), ")"); });
-    kiss_ = value;
-    return;
-  }
-  if (!link_) {
-    LogLine(1, "{VOK} <SetKiss> L2 Object not allocated");
-    return;
-  }
-  if (value == kiss_) {
-    LogLine(1, "{VOK} <SetKiss> Property not changed");
-    return;
-  }
+  if (!MayChange({"SetKiss", SetterRule::kTellsTheLink}, kiss_, value)) return;
   kiss_ = value;
   link_->Kiss = value;
   link_->Write(0, 0, 'k', "", "", "");
 }
 
 void TVOKAPI::SetMonitor(bool value) {
-  LogLine(3, "{VOK} <SetMonitor>");
-  if (!active_) {
-    LogLine(3, [&] { return Cat("{VOK} <SetMonitor> Property Change Prev(", BoolText(monitor_), ") Now(", BoolText(value), ")"); });
-    monitor_ = value;
-    return;
-  }
-  if (!link_) {
-    LogLine(1, "{VOK} <SetMonitor> L2 Object not allocated");
-    return;
-  }
-  if (value == monitor_) {
-    LogLine(1, "{VOK} <SetMonitor> Property not changed");
-    return;
-  }
+  if (!MayChange({"SetMonitor", SetterRule::kTellsTheLink}, monitor_, value)) return;
   monitor_ = value;
   link_->SetMonitor(monitorMask_);
 }
 
 void TVOKAPI::SetMonitorMask(const Text& value) {
-  LogLine(3, "{VOK} <SetMonitorMask>");
-  if (!active_) {
-    LogLine(3, [&] { return Cat("{VOK} <SetMonitorMask> Property Change Prev(", monitorMask_, ") Now(", value, ")"); });
-    monitorMask_ = value;
-    return;
-  }
-  if (!link_) {
-    LogLine(1, "{VOK} <SetMonitorMask> L2 Object not allocated");
-    return;
-  }
-  if (value == monitorMask_) {
-    LogLine(1, "{VOK} <SetMonitorMask> Property not changed");
-    return;
-  }
+  if (!MayChange({"SetMonitorMask", SetterRule::kTellsTheLink}, monitorMask_, value)) return;
   monitorMask_ = value;
   link_->SetMonitor(value);
 }
 
 void TVOKAPI::SetPoll(bool value) {
-  LogLine(3, "{VOK} <SetPoll>");
-  if (!active_) {
-    LogLine(3, [&] { return Cat("{VOK} <SetPoll> Property Change Prev(", BoolText(poll_), ") Now(", BoolText(value), ")"); });
-    poll_ = value;
-    return;
-  }
-  if (!link_) {
-    LogLine(1, "{VOK} <SetPoll> L2 Object not allocated");
-    return;
-  }
-  if (value == poll_) {
-    LogLine(1, "{VOK} <SetPoll> Property not changed");
-    return;
-  }
+  if (!MayChange({"SetPoll", SetterRule::kTellsTheLink}, poll_, value)) return;
   poll_ = value;
   link_->Poll = value;
   if (value) link_->Write(0, 0, 'G', "", "", "");
 }
 
 void TVOKAPI::SetRegister(bool value) {
-  LogLine(3, "{VOK} <SetRegister>");
-  LogLine(3, [&] { return Cat("{VOK} <SetRegister> Property Change Prev(", BoolText(register_), ") Now(", BoolText(value), ")"); });
-  if (!active_) {
-    register_ = value;
-    return;
-  }
-  if (!link_) {
-    LogLine(1, "{VOK} <SetRegister> L2 Object not allocated");
-    return;
-  }
-  if (value == register_) {
-    LogLine(1, "{VOK} <SetRegister> No change in property");
+  if (!MayChange({"SetRegister", SetterRule::kTellsTheLink, true, "No change in property"}, register_, value)) {
     return;
   }
   register_ = value;
