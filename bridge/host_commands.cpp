@@ -130,11 +130,9 @@ void BridgeCore::HostData(int s, std::string_view blkdata) {
   }
 }
 
-// What a KAM answers after "X/V " when a stream's state does not allow a
-// command, one row per state by its number. For a link that is up or
-// ending the remote station (and path) follows, as the control reports it;
-// when the control does not know the link, `failure` is logged with the
-// state's number.
+// After "X/V ", what a KAM answers when a stream's state does not allow a
+// command. A link that is up or ending names its remote station; when the
+// control does not know it, `failure` is logged with the state's number.
 std::string BridgeCore::LinkStateText(const Stream& stream, std::string_view failure) {
   struct Row {
     std::string_view words;
@@ -149,9 +147,7 @@ std::string BridgeCore::LinkStateText(const Stream& stream, std::string_view fai
   const auto state = static_cast<std::size_t>(stream.strmstate);
   const Row& row = kLinkStates.at(state);
   std::string text = Cat("Link state is: ", row.words);
-  if (row.station) {
-    text += Remote(Info(stream.chanid, Cat(failure, " status ", state)));
-  }
+  if (row.station) text += Remote(Info(stream.chanid, Cat(failure, " status ", state)));
   return text;
 }
 
@@ -255,23 +251,24 @@ void BridgeCore::HostStatus() {
   for (int s = 1; s <= kStreamCount; ++s) {
     const std::string L = Letter(s);
     const Stream stream = streams_[s];
+    // Asked before Unacknowledged: within one expression the order of the
+    // two control calls would be unspecified.
+    std::string remote;
     switch (stream.strmstate) {
-      case StreamState::Connected: {
-        const std::string remote = Remote(Info(stream.chanid, "AX25info method fail in hostcase status 1"));
+      case StreamState::Connected:
+        remote = Remote(Info(stream.chanid, "AX25info method fail in hostcase status 1"));
         text += L + "/V " + Unacknowledged(stream.chanid) + "stream - CONNECTED to " + remote;
         break;
-      }
       case StreamState::Disconnected:
         text += L + "/V stream - DISCONNECTED";
         break;
       case StreamState::Connecting:
         text += L + "/V stream - CONNECT in progress ";
         break;
-      case StreamState::Disconnecting: {
-        const std::string remote = Remote(Info(stream.chanid, "AX25info method fail hostcase status 3"));
+      case StreamState::Disconnecting:
+        remote = Remote(Info(stream.chanid, "AX25info method fail hostcase status 3"));
         text += L + "/V " + Unacknowledged(stream.chanid) + "stream - DISC in progress " + remote;
         break;
-      }
     }
     text += '\r';
   }
