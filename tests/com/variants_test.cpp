@@ -1,7 +1,8 @@
 // The one rule for what converts when a VARIANT is read, for every kind of
 // value: integers of any width (VT_BOOL among them, as -1 or 0), booleans
 // only from VT_BOOL, texts from VT_BSTR and VT_EMPTY; a refusal leaves the
-// output alone. And what the writers make reads back as written.
+// output alone. (What the writers make is checked where the control and the
+// program pass values.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -113,33 +114,6 @@ TEST(VariantRead, OneRuleForWhatConverts) {
   for (const auto& row : table) EXPECT_EQ(Read(row.v, row.as), row.read) << row.what;
   SysFreeString(latin);
   SysFreeString(euro);
-}
-
-TEST(VariantWrite, WhatIsWrittenReadsBackWithItsOwnType) {
-  const std::string all = [] {
-    std::string bytes;
-    for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
-    return bytes;
-  }();
-  VARIANT v[6];
-  for (VARIANT& each : v) VariantInit(&each);
-  SetLong(&v[0], -2147483647 - 1);
-  SetShort(&v[1], -32768);
-  SetByte(&v[2], 255);
-  SetBool(&v[3], true);
-  SetBool(&v[4], false);
-  ASSERT_EQ(SetText(&v[5], all), S_OK);
-  const VARTYPE types[] = {VT_I4, VT_I2, VT_UI1, VT_BOOL, VT_BOOL, VT_BSTR};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(v[i].vt, types[i]) << i;
-  EXPECT_EQ(Read(v[0], 'l'), "-2147483648");
-  EXPECT_EQ(Read(v[1], 's'), "-32768");
-  EXPECT_EQ(Read(v[2], 'b'), "255");
-  EXPECT_EQ(v[3].boolVal, VARIANT_TRUE);  // never another non-zero value
-  EXPECT_EQ(Read(v[4], '?'), "false");
-  std::string back;
-  EXPECT_EQ(ReadText(v[5], &back), S_OK);
-  EXPECT_EQ(back, all);
-  for (VARIANT& each : v) EXPECT_EQ(VariantClear(&each), S_OK);
 }
 
 }  // namespace
