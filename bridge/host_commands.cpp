@@ -4,6 +4,7 @@
 #include "bridge/bridge_core.h"
 
 #include "bridge/command_words.h"
+#include "bridge/engine_settings.h"
 #include "bridge/log_text.h"
 #include "control/link/text.h"
 
@@ -82,8 +83,13 @@ void BridgeCore::hostcmd() {
 }
 
 void BridgeCore::HostUnknown() {
-  addlog("ERROR Unknown Hostmode Client request>");
-  addlog(LogBytes(block_.rawblock));
+  const std::string_view setting =
+      block_.blkkind == "C" ? EngineSetting(FirstWord(block_.blkdata).first) : std::string_view();
+  if (setting.empty()) {
+    addlog("ERROR Unknown Hostmode Client request> " + LogBytes(block_.rawblock));
+  } else if (ignoredSettings_.insert(std::string(setting)).second) {
+    addlog("ignored KAM setting: " + LogBytes(block_.blkdata));
+  }
   if (block_.blkkind == "C") AnswerEmpty();
 }
 
@@ -148,8 +154,9 @@ void BridgeCore::HostConnect(int s, std::string_view text) {
       } else {
         chanid = control_.AX25Connect(request.port, mycall_, request.destination, request.via);
         if (chanid == 0) {
+          const ConnectFacts facts{mycall_, request.destination, request.via, request.port, engine_.up, enginePorts_};
           addlog("ERROR AX25Connect refused " + LogBytes(request.destination) + " on radio port" +
-                 PortText(request.port));
+                 PortText(request.port) + ": " + ConnectRefusalReason(facts));
         }
       }
       sendblock("C1" + L);
@@ -159,6 +166,8 @@ void BridgeCore::HostConnect(int s, std::string_view text) {
         return;
       }
       streams_[s] = {chanid, StreamState::Connecting};
+      Record(s) = {mycall_, request.destination, request.via, request.port};
+      addlog(LinkConnecting(StreamTable::Letter(s), Record(s)));
       return;
     }
     case StreamState::Connected:
@@ -186,7 +195,7 @@ void BridgeCore::HostDisconnect(int s) {
   }
   if (control_.AX25Disconnect(stream.chanid)) {
     sendblock("C1" + L);
-    if (streams_.Holding(stream.chanid) == s) streams_[s].strmstate = StreamState::Disconnecting;
+    if (streams_.Holding(stream.chanid) == s) Ending(s, LinkEnd::Client);
     return;
   }
   // The control no longer knows the link, so no event will ever free the

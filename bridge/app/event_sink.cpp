@@ -90,6 +90,23 @@ HRESULT Deliver(ControlEvents& target, DISPID id, const EventArguments& args) {
       target.OnAX25Receive(channel, data);
       return S_OK;
     }
+    case DISPID_VOKAPIXEvents_OnDisconnect:
+    case DISPID_VOKAPIXEvents_OnRetryOut: {
+      std::int32_t port = 0;
+      std::string from;
+      std::string to;
+      std::string text;
+      if (FAILED(hr = expect(4)) || FAILED(hr = args.Long(0, &port)) || FAILED(hr = args.Text(1, &from)) ||
+          FAILED(hr = args.Text(2, &to)) || FAILED(hr = args.Text(3, &text))) {
+        return hr;
+      }
+      target.OnLinkNotice(port, from, to, text);
+      return S_OK;
+    }
+    case DISPID_VOKAPIXEvents_OnPort:
+      if (FAILED(hr = expect(0))) return hr;
+      target.OnPort();
+      return S_OK;
     default:
       return S_OK;  // an event the bridge does not use
   }

@@ -1,8 +1,10 @@
 // The control's events, received as IDispatch::Invoke calls on a sink that
 // answers for IID_IVOKAPIXEvents, turned into calls of the bridge's entry
 // points. Only the events the bridge uses are taken (OnError, OnReady,
-// OnRegister, OnAX25Connect, OnAX25Disconnect, OnAX25Receive); the others
-// are answered S_OK and ignored. An event whose arguments do not have the
+// OnRegister, OnAX25Connect, OnAX25Disconnect, OnAX25Receive), and for the
+// log the engine's notices of links ending (OnDisconnect, OnRetryOut) and
+// its port list being complete (OnPort); the others are answered S_OK and
+// ignored. An event whose arguments do not have the
 // declared count and types is refused (DISP_E_BADPARAMCOUNT,
 // DISP_E_TYPEMISMATCH) and not passed on.
 #pragma once
@@ -25,6 +27,9 @@ class ControlEvents {
   virtual void OnAX25Connect(std::int32_t iChannelId) = 0;
   virtual void OnAX25Disconnect(std::int32_t iChannelId) = 0;
   virtual void OnAX25Receive(std::int32_t iChannelId, const std::string& szData) = 0;
+  virtual void OnLinkNotice(std::int32_t port, const std::string& from, const std::string& to,
+                            const std::string& text) = 0;
+  virtual void OnPort() = 0;
 };
 
 class EventSink final : public IDispatch {

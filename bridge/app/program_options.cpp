@@ -122,9 +122,14 @@ ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
       options.help = true;
     } else if (arg == "--version") {
       options.version = true;
+    } else if (arg == "--verbose") {
+      options.verbose = true;
     } else if (value(arg, "--engine-host", &options.start.engineHost, &error) ||
                value(arg, "--listen-address", &options.start.listenAddress, &error) ||
                value(arg, "--status-address", &options.statusPage.address, &error)) {
+      if (!error.empty()) return {std::nullopt, error};
+    } else if (value(arg, "--log", &options.logFile, &error)) {
+      if (error.empty() && options.logFile.empty()) error = "--log needs a file";
       if (!error.empty()) return {std::nullopt, error};
     } else if (value(arg, "--pty", &text, &error)) {
       if (error.empty() && text.empty()) error = "--pty needs a path";
@@ -198,6 +203,8 @@ options:
   --status-port PORT      serve the status page on this port, 0 for none (8201)
   --stop-timeout S        at shutdown, wait at most S seconds for the links to send
                           what they hold (30)
+  --log FILE              append every log line to FILE as well, with the time
+  --verbose               log also where the engine control was found
   --help                  this text
   --version               the program's version
 

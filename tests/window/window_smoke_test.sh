@@ -90,10 +90,12 @@ grep -q "^client=Client: none, listening on 0.0.0.0 port $listen$" probe || fail
 window=$(xdotool search --sync --name "^Tidewire streams 2.2$" | head -1)
 key() { xdotool key --window "$1" "$2" 2>/dev/null || true; }
 
-# Help without the file: a message, the program goes on.
+# Help without the file in the working directory: the copy the build put
+# beside the program.
 key "$window" alt+h
 await "^help=shown$"
-grep -q "^help-head=The help file strmread.txt could not be read" probe || fail "help without the file"
+grep -q "^help-source=$(dirname "$tidewire")/strmread.txt$" probe || fail "help from beside the program"
+grep -q "^help-head=Tidewire streams - help$" probe || fail "help text beside the program"
 help=$(xdotool search --sync --name "^Tidewire Help$" | head -1)
 key "$help" Escape
 await "^help=hidden$"
