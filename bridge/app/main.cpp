@@ -16,6 +16,7 @@
 #include "bridge/app/signal_watcher.h"
 #include "bridge/app/window_loader.h"
 #include "bridge/log_text.h"
+#include "platform/cli/long_options.h"
 #include "bridge/ui/console_view.h"
 
 #ifndef TIDEWIRE_VERSION
@@ -32,8 +33,8 @@ int main(int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : "tidewire";
   const tw::ParsedProgramOptions parsed = tw::ParseProgramOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.options) {
-    std::fprintf(stderr, "%s: %s\n%s", program, parsed.error.c_str(), tw::UsageText(program).c_str());
-    return 1;
+    std::fprintf(stderr, "%s\n", tw::UsageLine(program, parsed.error).c_str());
+    return tw::kUsageExitStatus;
   }
   if (parsed.options->help) {
     std::fputs(tw::UsageText(program).c_str(), stdout);
