@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tw {
 
@@ -40,6 +41,10 @@ class BridgeControl {
   // `PortMax` get (DISPID 35): how many radio ports the engine has, 0 before
   // it has answered.
   virtual int PortMax() = 0;
+
+  // The engine's radio ports by name, 1 upward (`PortMax` and each port's
+  // `GetPortInfo`); empty while the control has not had the list.
+  virtual std::vector<std::string> PortNames() = 0;
 
   // `VOKRegister` / `VOKUnRegister` (DISPIDs 8, 9): (un)registers a call-sign
   // with the engine; the answer comes later as OnRegister.

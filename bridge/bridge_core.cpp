@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "bridge/log_text.h"
+#include "bridge/start_lines.h"
 #include "platform/text/text.h"
 
 namespace tw {
@@ -14,7 +15,8 @@ BridgeCore::BridgeCore(EventLoop& loop, BridgeControl& control, BridgeView& view
       view_(view),
       Winsock1_(loop.NewListenSocket()),
       listenRetry_(loop.NewTimer()),
-      supervisor_(loop, control, [this](std::string_view line) { addlog(line); }) {
+      supervisor_(loop, control, [this](std::string_view line) { addlog(line); }),
+      engineCheck_(loop, [this](std::string_view line) { addlog(line); }) {
   Winsock1_->SetKeepAlive(true);
   Winsock1_->SetKeepListening(true);
   Winsock1_->SetHandlers({
@@ -37,14 +39,19 @@ void BridgeCore::addlog(std::string_view text) { view_.addlog(std::string(text))
 
 std::string BridgeCore::initvars(const StartOptions& options) {
   streams_ = StreamTable{};
+  records_ = {};
   config_ = CommandLine{};
   hostmode_ = options.hostMode;
   rxbuf_.Reset();
 
   config_ = cmdargs(options.commandLine);
-  if (config_.tooManyFields) addlog("ERROR too many command line arguments");
+  if (config_.tooManyFields) {
+    addlog(Cat("ERROR too many command line arguments (", kFieldsHint, "; the first five are used: ",
+               SettingsFields(config_), ")"));
+  }
   if (!config_.error.empty()) return config_.error;
   mycall_ = config_.mycall;
+  if (mycall_.empty()) addlog(kNoCallLine);
 
   view_.ShowDefaultPort(PortText(config_.defport));
   view_.ShowAccept(config_.acceptany ? "ANY" : PortText(config_.defport));
@@ -57,16 +64,21 @@ std::string BridgeCore::initvars(const StartOptions& options) {
   control_.SetEnabled(true);
   control_.SetActive(true);
   control_.SetAX25(true);
+  engineCheck_.Start(engine_.host, config_.engineport);
 
   if (!options.listenAddress.empty()) listenAddress_ = options.listenAddress;
   const bool listening = listenclient();
   std::string where = Winsock1_->Place();
-  if (where.empty()) where = Cat(listenAddress_, " port ", config_.listenport);
+  const bool tcp = where.empty();
+  if (tcp) where = Cat(listenAddress_, " port ", config_.listenport);
   if (!listening) {
     Form_Unload();
-    return "cannot listen for the client on " + where;
+    // A terminal line names its own reason in its place.
+    return "cannot listen for the client on " + where + (tcp ? ": " + ListenProblem(Winsock1_->ListenError()) : "");
   }
+  addlog(SettingsLine(config_, engine_.host, listenAddress_, tcp ? std::string() : where));
   addlog("listening for the client on " + where);
+  if (tcp && !IsLoopback(listenAddress_)) addlog(OpenListenLine(listenAddress_, config_.listenport, mycall_));
   return {};
 }
 
@@ -84,6 +96,7 @@ void BridgeCore::CloseSession() {
   if (shuttingDown_) return;
   shuttingDown_ = true;
   supervisor_.Stop();
+  engineCheck_.Stop();
   listenRetry_->SetEnabled(false);
   held_.Clear();
   closeclient();
@@ -103,7 +116,7 @@ void BridgeCore::StopLinks() {
     // A disconnect asked for by the client is under way already.
     if (stream.strmstate == StreamState::Disconnecting) continue;
     if (control_.AX25Disconnect(stream.chanid)) {
-      if (streams_.Holding(stream.chanid) == s) streams_[s].strmstate = StreamState::Disconnecting;
+      if (streams_.Holding(stream.chanid) == s) Ending(s, LinkEnd::Shutdown);
     } else if (streams_.Holding(stream.chanid) == s) {
       // Unknown to the control: no end will ever be reported.
       streams_.Free(s);
@@ -138,7 +151,8 @@ bool BridgeCore::listenclient() {
 
 void BridgeCore::ListenOrRetry() {
   if (shuttingDown_ || listenRetry_->Enabled() || listenclient()) return;
-  addlog(Cat("ERROR cannot listen on port ", config_.listenport, ", trying again every 10 s"));
+  addlog(Cat("ERROR cannot listen on port ", config_.listenport, ", trying again every 10 s: ",
+             ListenProblem(Winsock1_->ListenError())));
   listenRetry_->SetEnabled(true);
 }
 
@@ -149,17 +163,24 @@ void BridgeCore::closeclient() {
 
 void BridgeCore::Winsock1_ConnectionRequest() {
   if (shuttingDown_ || Winsock1_->ClientConnected()) {
-    Winsock1_->Reject();
-    if (!shuttingDown_) addlog("ERROR second client refused, one is connected");
+    const std::string newcomer = Winsock1_->RequestAddress();
+    if (shuttingDown_) {
+      Winsock1_->Reject();
+      return;
+    }
+    Winsock1_->RejectWith(kSecondClientText);
+    addlog("ERROR second client refused, one is connected: " + ClientName(newcomer) + " refused, " +
+           ClientName(clientAddress_) + " is served");
     return;
   }
   Winsock1_->Accept();
   if (!Winsock1_->ClientConnected()) return;
+  clientAddress_ = Winsock1_->ClientAddress();
   clientPresent_ = true;
   // A block or line left unfinished by the last client is not this one's.
   rxbuf_.Reset();
   terminal_.Reset();
-  addlog("accept winsock connection from client");
+  addlog("accept winsock connection from client " + ClientName(clientAddress_));
   if (ClientTakesBlocks()) DeliverHeld();
 }
 
@@ -180,7 +201,7 @@ void BridgeCore::ClientLeft() {
   clientPresent_ = false;
   Winsock1_->CloseClient();
   ListenOrRetry();
-  addlog("client disconnect winsock close");
+  addlog("client disconnect winsock close " + ClientName(clientAddress_));
 }
 
 // The connection closed or failed: the client left, or the listening
@@ -305,9 +326,9 @@ void BridgeCore::HeldOverflow(int s) {
   }
   if (!linkUp) return;
   if (control_.AX25Disconnect(stream.chanid)) {
-    if (streams_.Holding(stream.chanid) == s) streams_[s].strmstate = StreamState::Disconnecting;
+    if (streams_.Holding(stream.chanid) == s) Ending(s, LinkEnd::Bridge);
   } else if (streams_.Holding(stream.chanid) == s) {
-    EndStream(s);
+    EndStream(s, LinkEnd::Bridge);
   }
 }
 

@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,9 +29,11 @@
 #include "bridge/bridge_control.h"
 #include "bridge/bridge_view.h"
 #include "bridge/command_line.h"
+#include "bridge/engine_check.h"
 #include "bridge/engine_supervisor.h"
 #include "bridge/held_blocks.h"
 #include "bridge/host_block.h"
+#include "bridge/link_log.h"
 #include "bridge/stream_table.h"
 #include "bridge/terminal_reader.h"
 #include "platform/loop/event_loop.h"
@@ -95,6 +98,19 @@ class BridgeCore {
   void OnAX25Disconnect(std::int32_t iChannelId);
   void OnAX25Receive(std::int32_t iChannelId, const std::string& szData);
   void OnError();  // the control gave up reaching the engine
+  // The engine's own notice that a link ended (the control's OnDisconnect
+  // and OnRetryOut, raised just before OnAX25Disconnect): only for the log,
+  // which quotes why a connect was not made.
+  void OnLinkNotice(int port, const std::string& from, const std::string& to, const std::string& text);
+  void OnDisconnect(std::int32_t port, const std::string& from, const std::string& to, const std::string& text) {
+    OnLinkNotice(port, from, to, text);
+  }
+  void OnRetryOut(std::int32_t port, const std::string& from, const std::string& to, const std::string& text) {
+    OnLinkNotice(port, from, to, text);
+  }
+  // The control has the engine's port list: logged once per engine session,
+  // with a warning when the default radio port is not among the ports.
+  void OnPort();
 
   // Socket notifications.
   void Winsock1_ConnectionRequest();
@@ -116,6 +132,8 @@ class BridgeCore {
   bool ClientPresent() const { return clientPresent_; }
   bool ShuttingDown() const { return shuttingDown_; }
   const EngineSupervisor& Supervisor() const { return supervisor_; }
+  // What the log knows of stream s's link (calls, port, path, bytes).
+  const LinkRecord& Link(int s) const { return records_.at(static_cast<std::size_t>(s)); }
 
   // The engine as the bridge last saw it: where it is asked for, whether it
   // answered, and the version it gave then.
@@ -196,7 +214,13 @@ class BridgeCore {
   // The remote station and the path, as replies name a link: "N0XYZ VIA
   // RELAY"; empty for a link the control does not know.
   static std::string Remote(const std::optional<LinkInfo>& info);
-  void EndStream(int s);
+  void EndStream(int s, LinkEnd by);
+  // Stream s's link was asked to end by `by` (the control said yes): it is
+  // ending, and the log says so when the engine still holds frames of it.
+  void Ending(int s, LinkEnd by);
+  LinkRecord& Record(int s) { return records_.at(static_cast<std::size_t>(s)); }
+  // Who ends stream s's link, as its disconnect event arrives.
+  LinkEnd EndedBy(int s) const;
 
   BridgeControl& control_;
   BridgeView& view_;
@@ -204,6 +228,7 @@ class BridgeCore {
   std::unique_ptr<Timer> listenRetry_;
   EngineSupervisor supervisor_;
   EngineState engine_;
+  EngineCheck engineCheck_;
 
   CommandLine config_;
   std::string mycall_;
@@ -215,8 +240,23 @@ class BridgeCore {
   HeldBlocks held_;
   // Streams whose held blocks overflowed since the client last took them.
   std::array<bool, kStreamCount + 1> overflowed_{};
+  std::array<LinkRecord, kStreamCount + 1> records_{};
+  // Streams whose disconnect was asked for here, and by whom.
+  std::array<std::optional<LinkEnd>, kStreamCount + 1> endAsked_{};
+  // The engine's last notice of a link ending, until its disconnect event.
+  struct Notice {
+    int port = 0;
+    std::string remote;
+    std::string text;
+  };
+  std::optional<Notice> notice_;
+  // Engine settings the client sent, each logged the first time only.
+  std::set<std::string> ignoredSettings_;
+  int enginePorts_ = 0;  // radio ports the engine announced; 0 until it did
+  bool portsLogged_ = false;
 
   bool clientPresent_ = false;
+  std::string clientAddress_;  // of the client served, or the last one
   bool shuttingDown_ = false;
   bool unloaded_ = false;
   bool stoppingLinks_ = false;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <vector>
 
+#include "bridge/link_log.h"
 #include "bridge/log_text.h"
 #include "platform/text/text.h"
 
@@ -64,6 +65,30 @@ std::string RangeError(const char* what, std::string_view field, int low, int hi
              LogBytes(field), "\"");
 }
 
+// A shell splits "N0CALL 1 true" into words that arrive joined by blanks: the
+// fields were meant, separated by commas.
+std::string CallError(std::string_view text, bool oneField, std::string_view call) {
+  // Only when what follows the first blank reads as the port field: "N0 CALL"
+  // is a call mistyped, not fields.
+  const std::size_t gap = call.find_first_of(" \t");
+  const std::size_t next = call.find_first_not_of(" \t", gap);
+  if (oneField && next != std::string_view::npos && call[next] >= '0' && call[next] <= '9') {
+    const std::string_view words = Trim(text);
+    std::string fields;
+    for (std::size_t i = 0; i < words.size(); ++i) {
+      const bool blank = words[i] == ' ' || words[i] == '\t';
+      if (!blank) {
+        fields += words[i];
+      } else if (words[i - 1] != ' ' && words[i - 1] != '\t') {
+        fields += ',';
+      }
+    }
+    return Cat("the command line \"", LogBytes(words), "\" is several words: ", kFieldsHint, ", as in ",
+               LogBytes(fields));
+  }
+  return Cat("the call-sign \"", LogBytes(call), "\" is not an AX.25 address: ", kAx25AddressRule);
+}
+
 }  // namespace
 
 CommandLine cmdargs(std::string_view text) {
@@ -84,6 +109,10 @@ CommandLine cmdargs(std::string_view text) {
   }
 
   line.mycall = UpperText(BareCall(fields[0]));
+  if (!line.mycall.empty() && !IsAx25Address(line.mycall)) {
+    line.error = CallError(text, fields.size() == 1, UpperText(fields[0]));
+    return line;
+  }
   auto port = [&](std::size_t index, int& value, const char* what, int high) {
     if (index >= fields.size() || !line.error.empty()) return;
     const std::int64_t number = LeadingNumber(fields[index]).value;

@@ -19,11 +19,16 @@ struct CommandLine {
   std::string error;
 };
 
+inline constexpr std::string_view kFieldsHint =
+    "the fields are separated by commas: mycall,defport,acceptany,engineport,listenport";
+
 // Fields are separated by commas and trimmed of blanks; missing fields keep
 // their defaults, an empty field counts as given. Port fields take the
 // decimal number they begin with, rounded (none gives 0, which is out of
 // range); the accept field is true or false in any case, or a number (0
-// false). A field beyond the fifth is ignored.
+// false). A field beyond the fifth is ignored. A call-sign that is not an
+// AX.25 address is an error: the engine would take it and every link would
+// then fail, blamed on the far station.
 CommandLine cmdargs(std::string_view text);
 
 }  // namespace tw

@@ -4,6 +4,7 @@
 #include "bridge/bridge_core.h"
 
 #include "bridge/command_words.h"
+#include "bridge/engine_settings.h"
 #include "bridge/log_text.h"
 #include "platform/text/text.h"
 
@@ -81,8 +82,12 @@ void BridgeCore::hostcmd(const HostBlock& b) {
 }
 
 void BridgeCore::HostUnknown(const HostBlock& b) {
-  addlog("ERROR Unknown Hostmode Client request>");
-  addlog(LogBytes(b.rawblock));
+  const std::string_view setting = b.blkkind == "C" ? EngineSetting(FirstWord(b.blkdata).first) : std::string_view();
+  if (setting.empty()) {
+    addlog("ERROR Unknown Hostmode Client request> " + LogBytes(b.rawblock));
+  } else if (ignoredSettings_.insert(std::string(setting)).second) {
+    addlog("ignored KAM setting: " + LogBytes(b.blkdata));
+  }
   if (b.blkkind == "C") AnswerEmpty(b);
 }
 
@@ -163,8 +168,9 @@ void BridgeCore::HostConnect(int s, std::string_view text) {
       } else {
         chanid = control_.AX25Connect(request.port, mycall_, request.destination, request.via);
         if (chanid == 0) {
+          const ConnectFacts facts{mycall_, request.destination, request.via, request.port, engine_.up, enginePorts_};
           addlog("ERROR AX25Connect refused " + LogBytes(request.destination) + " on radio port" +
-                 PortText(request.port));
+                 PortText(request.port) + ": " + ConnectRefusalReason(facts));
         }
       }
       sendblock("C1" + L);
@@ -174,6 +180,8 @@ void BridgeCore::HostConnect(int s, std::string_view text) {
         return;
       }
       streams_[s] = {chanid, StreamState::Connecting};
+      Record(s) = {mycall_, request.destination, request.via, request.port};
+      addlog(LinkConnecting(StreamTable::Letter(s), Record(s)));
       return;
     }
     case StreamState::Connected:
@@ -193,7 +201,7 @@ void BridgeCore::HostDisconnect(int s) {
   }
   if (control_.AX25Disconnect(stream.chanid)) {
     sendblock("C1" + L);
-    if (streams_.Holding(stream.chanid) == s) streams_[s].strmstate = StreamState::Disconnecting;
+    if (streams_.Holding(stream.chanid) == s) Ending(s, LinkEnd::Client);
     return;
   }
   // The control no longer knows the link, so no event will ever free the

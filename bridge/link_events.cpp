@@ -34,10 +34,36 @@ std::string BridgeCore::Remote(const std::optional<LinkInfo>& info) {
   return info->szVIA.empty() ? info->szTo : info->szTo + " VIA " + info->szVIA;
 }
 
-// The stream's link has ended: free it and tell the client.
-void BridgeCore::EndStream(int s) {
+// The stream's link has ended: log how, free it and tell the client.
+void BridgeCore::EndStream(int s, LinkEnd by) {
+  const char L = StreamTable::Letter(s);
+  LinkRecord& link = Record(s);
+  link.sent = streams_[s].bytesSent;
+  link.received = streams_[s].bytesReceived;
+  const bool connecting = streams_[s].strmstate == StreamState::Connecting;
+  if (unloaded_) {
+    // Cut at the end of the shutdown: the line that cut them named them.
+  } else if (connecting && by == LinkEnd::FarEnd) {
+    addlog(LinkNoAnswer(L, link, notice_->text));
+  } else if (connecting && by == LinkEnd::EngineLost) {
+    addlog(LinkEngineDown(L, link));
+  } else {
+    addlog(LinkDisconnected(L, link, by));
+  }
+  endAsked_.at(static_cast<std::size_t>(s)).reset();
   streams_.Free(s);
   TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + "*** DISCONNECTED")}, true);
+}
+
+void BridgeCore::Ending(int s, LinkEnd by) {
+  streams_[s].strmstate = StreamState::Disconnecting;
+  endAsked_.at(static_cast<std::size_t>(s)) = by;
+  std::int32_t frames = 0;
+  std::int32_t bytes = 0;
+  // The control ends the link only once the engine has sent what it holds.
+  if (control_.AX25Outstanding(streams_[s].chanid, frames, bytes) && frames > 0) {
+    addlog(LinkWaiting(StreamTable::Letter(s), Record(s), frames));
+  }
 }
 
 void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
@@ -53,6 +79,8 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
   if (const int s = streams_.Holding(iChannelId); s != 0) {
     if (streams_[s].strmstate != StreamState::Connecting) return;
     streams_[s].strmstate = StreamState::Connected;
+    if (!info.szTo.empty()) Record(s).remote = info.szTo;
+    addlog(LinkConnected(StreamTable::Letter(s), Record(s)));
     TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + connected)});
     return;
   }
@@ -60,6 +88,8 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
   const int s = shuttingDown_ ? 0 : streams_.FirstFree();
   if (s != 0 && (config_.acceptany || info.iPort == config_.defport)) {
     streams_[s] = {iChannelId, StreamState::Connected};
+    Record(s) = {info.szFrom, info.szTo, info.szVIA, info.iPort, 0, 0, true};
+    addlog(LinkIncoming(StreamTable::Letter(s), Record(s)));
     TellClient(s, {Frame(std::string("S1") + StreamTable::Letter(s) + connected)});
     return;
   }
@@ -75,12 +105,29 @@ void BridgeCore::OnAX25Connect(std::int32_t iChannelId) {
 void BridgeCore::OnAX25Disconnect(std::int32_t iChannelId) {
   const PublishLinksOnExit publish(*this);
   const int s = streams_.Holding(iChannelId);
-  if (s == 0) return;
-  EndStream(s);
-  if (stoppingLinks_ && !unloaded_) {
+  if (s != 0) EndStream(s, EndedBy(s));
+  notice_.reset();
+  if (s != 0 && stoppingLinks_ && !unloaded_) {
     addlog(Cat("stream ", StreamTable::Letter(s), " link to ", LogBytes(stopping_.at(static_cast<std::size_t>(s))),
                " ended, ", LinksUp(), " left"));
   }
+}
+
+// The engine tells of every end it sees with a notice first; a link that
+// ends without one, unasked, was ended by the control because the engine
+// is gone (or never was there).
+LinkEnd BridgeCore::EndedBy(int s) const {
+  if (const auto asked = endAsked_.at(static_cast<std::size_t>(s))) return *asked;
+  if (shuttingDown_) return LinkEnd::Shutdown;
+  const LinkRecord& link = records_.at(static_cast<std::size_t>(s));
+  const bool noticed = notice_ && notice_->port == link.port && SameStation(notice_->remote, link.remote);
+  return noticed ? LinkEnd::FarEnd : LinkEnd::EngineLost;
+}
+
+void BridgeCore::OnLinkNotice(int port, const std::string& from, const std::string& /*to*/,
+                              const std::string& text) {
+  // The engine names the far station as the notice's sender.
+  notice_ = Notice{port, from, text};
 }
 
 void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szData) {
@@ -105,16 +152,19 @@ void BridgeCore::OnReady(bool fReady) {
     engine_.up = false;
     if (shuttingDown_) return;
     addlog("EVENT: engine lost");
+    engineCheck_.Start(engine_.host, config_.engineport);
     // The engine dropped every link with the connection; the control ends
     // each channel, and any stream still holding one is freed here.
     for (int s = 1; s <= kStreamCount; ++s) {
-      if (streams_[s].strmstate != StreamState::Disconnected) EndStream(s);
+      if (streams_[s].strmstate != StreamState::Disconnected) EndStream(s, LinkEnd::EngineLost);
     }
     return;
   }
+  portsLogged_ = false;
   supervisor_.Ready();
   engine_.up = true;
   engine_.version = control_.VOKVersion();
+  engineCheck_.Ready();
   addlog("EVENT: PE is ready");
   addlog("VOKPE version " + LogBytes(engine_.version));
   if (!mycall_.empty()) control_.VOKRegister(mycall_);
@@ -128,7 +178,18 @@ void BridgeCore::OnRegister(const std::string& szCall, bool fFlags) {
   view_.ShowMyCall(szCall);
 }
 
+void BridgeCore::OnPort() {
+  if (portsLogged_ || shuttingDown_) return;
+  const std::vector<std::string> names = control_.PortNames();
+  if (names.empty()) return;
+  portsLogged_ = true;
+  enginePorts_ = static_cast<int>(names.size());
+  addlog(EnginePortsLine(names));
+  if (config_.defport > enginePorts_) addlog(DefaultPortMissingLine(config_.defport, enginePorts_));
+}
+
 void BridgeCore::OnError() {
+  engine_.up = false;
   if (!shuttingDown_) supervisor_.GaveUp();
 }
 

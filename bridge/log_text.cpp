@@ -1,5 +1,8 @@
 #include "bridge/log_text.h"
 
+#include <cstdlib>
+#include <ctime>
+
 namespace tw {
 
 std::string LogBytes(std::string_view bytes, std::size_t limit) {
@@ -23,6 +26,20 @@ std::string LogBytes(std::string_view bytes, std::size_t limit) {
 
 std::string PortText(long long number) {
   return number < 0 ? std::to_string(number) : " " + std::to_string(number);
+}
+
+std::string LocalStamp(std::chrono::system_clock::time_point when) {
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
+  std::tm local{};
+  localtime_r(&seconds, &local);
+  char text[32];
+  const std::size_t n = std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S ", &local);
+  return std::string(text, n);
+}
+
+bool JournalStamps() {
+  const char* stream = std::getenv("JOURNAL_STREAM");
+  return stream != nullptr && *stream != '\0';
 }
 
 }  // namespace tw

@@ -53,8 +53,7 @@ std::optional<std::string> BridgeCore::termcmd(std::string_view chunk) {
         break;
       }
       case TerminalRequest::Kind::Unknown:
-        addlog("ERROR Unknown Terminal mode Client request>");
-        addlog(LogBytes(request.text));
+        addlog("ERROR Unknown Terminal mode Client request> " + LogBytes(request.text));
         sendraw("cmd:");
         break;
     }

@@ -34,6 +34,7 @@ class RandomControl : public tw::BridgeControl {
   void SetAX25(bool) override {}
   std::string VOKVersion() override { return std::string(Pick(4), '\xC0'); }
   int PortMax() override { return static_cast<int>(Pick(17)); }
+  std::vector<std::string> PortNames() override { return std::vector<std::string>(Pick(4), "\xC0"); }
   void VOKRegister(const std::string&) override {}
   void VOKUnRegister(const std::string&) override {}
   std::int32_t AX25Connect(int port, const std::string&, const std::string&, const std::string&) override {

@@ -59,6 +59,11 @@ void RunUntilQuiet(EventLoop& loop) {
       App::kShutdownGrace);
 }
 
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+}
+
 }  // namespace
 
 std::string App::Run(const StartOptions& options, const ClientLine& line) {
@@ -101,9 +106,17 @@ std::string App::RunInApartment(const StartOptions& options, const ClientLine& c
   com::ComPtr<EventSink> sink = EventSink::Create([this](std::string_view line) { view_.addlog(std::string(line)); });
   ControlHost host;
   if (std::string error = host.Create(sink.Get()); !error.empty()) return error;
+  // Beside the program is the usual place (the build tree, the package);
+  // the registry naming another copy is worth a line.
   if (!host.SideBySideLibrary().empty()) {
-    view_.addlog("control " VOKAPIX_PROGID " not registered, using the one beside the program: " +
-                 host.SideBySideLibrary());
+    if (verbose_) {
+      view_.addlog("control " VOKAPIX_PROGID " not registered, using the one beside the program: " +
+                   host.SideBySideLibrary());
+    }
+  }
+  if (!host.RegisteredLibrary().empty()) {
+    view_.addlog("using the engine control from " + DirectoryOf(host.RegisteredLibrary()));
+    if (verbose_) view_.addlog("control " VOKAPIX_PROGID " registered as " + host.RegisteredLibrary());
   }
   DispatchControl control(host.Dispatch(), [this](std::string_view line) { view_.addlog(std::string(line)); });
 

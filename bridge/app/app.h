@@ -58,6 +58,8 @@ class App {
 
   // Before Run: the bound on waiting for the links at shutdown.
   void SetStopTimeout(std::chrono::seconds timeout) { stopTimeout_ = timeout; }
+  // Before Run: also the lines only a problem hunt needs (--verbose).
+  void SetVerbose(bool on) { verbose_ = on; }
 
   // From any thread, at any time (also before Run or after it ended), but
   // not from a signal handler. The first request starts the shutdown, which
@@ -79,6 +81,7 @@ class App {
   StatusFeed feed_;
   BridgeView& view_ = feed_;
   std::chrono::seconds stopTimeout_ = kDefaultStopTimeout;
+  bool verbose_ = false;
   std::atomic<unsigned> shutdownRequests_{0};
   std::atomic<TW_APARTMENT> apartment_{0};
 };

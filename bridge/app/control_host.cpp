@@ -50,6 +50,7 @@ std::string ControlHost::Create(IDispatch* sink) {
   TwSetActivationHook(nullptr, nullptr);
   if (FAILED(hr)) return WhyNot(hr, activation);
   if (activation.found && activation.source == TW_SOURCE_SIDE_BY_SIDE) sideBySide_ = activation.library;
+  if (activation.found && activation.source == TW_SOURCE_REGISTRY) registered_ = activation.library;
 
   com::ComPtr<IConnectionPointContainer> container;
   HRESULT connected = control_.As(IID_IConnectionPointContainer, &container);
@@ -69,6 +70,7 @@ void ControlHost::Release() {
   cookie_ = 0;
   control_.Reset();
   sideBySide_.clear();
+  registered_.clear();
 }
 
 }  // namespace tw

@@ -26,6 +26,8 @@ class ControlHost {
   // The library's path when it was found side by side (not registered);
   // empty when it came from the registry.
   const std::string& SideBySideLibrary() const { return sideBySide_; }
+  // The library's path when the registry named it; empty otherwise.
+  const std::string& RegisteredLibrary() const { return registered_; }
 
   // Disconnects the sink and lets go of the control.
   void Release();
@@ -35,6 +37,7 @@ class ControlHost {
   com::ComPtr<IConnectionPoint> events_;
   DWORD cookie_ = 0;
   std::string sideBySide_;
+  std::string registered_;
 };
 
 }  // namespace tw

@@ -171,6 +171,33 @@ int DispatchControl::PortMax() {
   return static_cast<int>(ports);
 }
 
+std::vector<std::string> DispatchControl::PortNames() {
+  const int ports = PortMax();
+  std::vector<std::string> names;
+  // The engine's own limit is 16 ports; a larger count is not believed.
+  for (int port = 1; port <= ports && port <= 16; ++port) {
+    BstrSlot name("");
+    LONG numbers[9] = {};
+    // iHowManyBytes, by value, sits between the last two by-reference numbers.
+    Arguments full;
+    full.Long(port).TextRef(&name.text);
+    for (int i = 0; i < 8; ++i) full.LongRef(&numbers[i]);
+    full.Long(0).LongRef(&numbers[8]);
+    Result result;
+    HRESULT hr = Method(*control_.Get(), DISPID_VOKAPIX_GetPortInfo, full, &result.value);
+    std::string text;
+    if (SUCCEEDED(hr) && (result.value.vt != VT_BOOL || !com::BytesFromBstr(name.text, &text))) {
+      hr = DISP_E_TYPEMISMATCH;
+    }
+    if (FAILED(hr)) {
+      Report("GetPortInfo", hr);
+      return names;
+    }
+    names.push_back(result.value.boolVal != VARIANT_FALSE ? text : std::string());
+  }
+  return names;
+}
+
 void DispatchControl::VOKRegister(const std::string& callSign) {
   Arguments args;
   args.Text(callSign);

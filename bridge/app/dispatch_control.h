@@ -13,6 +13,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "bridge/bridge_control.h"
 #include "platform/com/twcom.hpp"
@@ -34,6 +35,7 @@ class DispatchControl final : public BridgeControl {
   void SetAX25(bool on) override;
   std::string VOKVersion() override;
   int PortMax() override;
+  std::vector<std::string> PortNames() override;
   void VOKRegister(const std::string& callSign) override;
   void VOKUnRegister(const std::string& callSign) override;
   std::int32_t AX25Connect(int port, const std::string& from, const std::string& to,

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "bridge/log_text.h"
+#include "platform/cli/long_options.h"
 #include "platform/text/text.h"
 
 namespace tw {
@@ -83,88 +84,74 @@ std::optional<int> StopTimeout(std::string_view text) {
 }  // namespace
 
 ParsedProgramOptions ParseProgramOptions(const std::vector<std::string>& args) {
-  ProgramOptions options;
-  std::size_t i = 0;
-  // "--name value" and "--name=value" alike.
-  auto value = [&](std::string_view arg, std::string_view name, std::string* out, std::string* error) {
-    if (arg == name) {
-      if (i + 1 >= args.size()) {
-        *error = Cat(name, " needs a value");
-        return true;
-      }
-      *out = args[++i];
-      return true;
-    }
-    if (arg.size() > name.size() && arg.substr(0, name.size()) == name && arg[name.size()] == '=') {
-      *out = std::string(arg.substr(name.size() + 1));
-      return true;
-    }
-    return false;
+  static const std::vector<LongOption> kOptions = {
+      {"console", false},        {"host-mode", false},      {"help", false, 'h'},
+      {"version", false},        {"verbose", false},        {"engine-host", true},
+      {"listen-address", true},  {"status-address", true},  {"log", true},
+      {"pty", true},             {"serial", true},          {"serial-flow", true},
+      {"status-port", true},     {"stop-timeout", true},
   };
+  const ReadOptions read = ReadLongOptions(args, kOptions, WordOrder::OptionsFirst);
+  if (!read.error.empty()) return {std::nullopt, read.error};
 
+  ProgramOptions options;
   bool pty = false;
   bool serial = false;
   bool flow = false;
-  std::string text;
-  for (; i < args.size(); ++i) {
-    const std::string_view arg = args[i];
-    std::string error;
-    if (arg == "--") {
-      ++i;
-      break;
-    }
-    if (arg.size() < 2 || arg[0] != '-') break;
-    if (arg == "--console") {
+  for (const GivenOption& given : read.options) {
+    const std::string_view name = given.name;
+    const std::string& text = given.value;
+    if (name == "console") {
       options.console = true;
-    } else if (arg == "--host-mode") {
+    } else if (name == "host-mode") {
       options.start.hostMode = true;
-    } else if (arg == "--help" || arg == "-h") {
+    } else if (name == "help") {
       options.help = true;
-    } else if (arg == "--version") {
+    } else if (name == "version") {
       options.version = true;
-    } else if (value(arg, "--engine-host", &options.start.engineHost, &error) ||
-               value(arg, "--listen-address", &options.start.listenAddress, &error) ||
-               value(arg, "--status-address", &options.statusPage.address, &error)) {
-      if (!error.empty()) return {std::nullopt, error};
-    } else if (value(arg, "--pty", &text, &error)) {
-      if (error.empty() && text.empty()) error = "--pty needs a path";
-      if (!error.empty()) return {std::nullopt, error};
+    } else if (name == "verbose") {
+      options.verbose = true;
+    } else if (name == "engine-host") {
+      options.start.engineHost = text;
+    } else if (name == "listen-address") {
+      options.start.listenAddress = text;
+    } else if (name == "status-address") {
+      options.statusPage.address = text;
+    } else if (name == "log") {
+      if (text.empty()) return {std::nullopt, "--log needs a file"};
+      options.logFile = text;
+    } else if (name == "pty") {
+      if (text.empty()) return {std::nullopt, "--pty needs a path"};
       pty = true;
       options.line.kind = ClientLine::Kind::Pty;
       options.line.path = text;
-    } else if (value(arg, "--serial", &text, &error)) {
-      if (error.empty()) error = ParseSerial(text, options.line);
-      if (!error.empty()) return {std::nullopt, error};
+    } else if (name == "serial") {
+      if (std::string error = ParseSerial(text, options.line); !error.empty()) return {std::nullopt, error};
       serial = true;
-    } else if (value(arg, "--serial-flow", &text, &error)) {
+    } else if (name == "serial-flow") {
       const std::optional<SerialFlow> chosen = SerialFlowFromWord(text);
-      if (error.empty() && !chosen) {
-        error = Cat("--serial-flow: unknown flow control ", LogBytes(text), " (one of", FlowWords(), ")");
+      if (!chosen) {
+        return {std::nullopt, Cat("--serial-flow: unknown flow control ", LogBytes(text), " (one of", FlowWords(), ")")};
       }
-      if (!error.empty()) return {std::nullopt, error};
       flow = true;
       options.line.flow = *chosen;
-    } else if (std::string port; value(arg, "--status-port", &port, &error)) {
-      if (!error.empty()) return {std::nullopt, error};
-      if (!PortNumber(port, &options.statusPage.port)) {
-        return {std::nullopt, "--status-port needs a port number, 0 to 65535 (0: no status page), not " + LogBytes(port)};
+    } else if (name == "status-port") {
+      if (!PortNumber(text, &options.statusPage.port)) {
+        return {std::nullopt, "--status-port needs a port number, 0 to 65535 (0: no status page), not " + LogBytes(text)};
       }
-    } else if (std::string seconds; value(arg, "--stop-timeout", &seconds, &error)) {
-      if (!error.empty()) return {std::nullopt, error};
-      const std::optional<int> parsed = StopTimeout(seconds);
+    } else if (name == "stop-timeout") {
+      const std::optional<int> parsed = StopTimeout(text);
       if (!parsed) {
         return {std::nullopt,
-                Cat("--stop-timeout wants 0 to ", kMaxStopTimeoutSeconds, " seconds, not ", LogBytes(seconds))};
+                Cat("--stop-timeout wants 0 to ", kMaxStopTimeoutSeconds, " seconds, not ", LogBytes(text))};
       }
       options.stopTimeoutSeconds = *parsed;
-    } else {
-      return {std::nullopt, "unknown option " + LogBytes(arg)};
     }
   }
   if (std::string error = CheckLine(options, pty, serial, flow); !error.empty()) return {std::nullopt, error};
-  for (; i < args.size(); ++i) {
+  for (const std::string& word : read.words) {
     if (!options.start.commandLine.empty()) options.start.commandLine += ' ';
-    options.start.commandLine += args[i];
+    options.start.commandLine += word;
   }
   return {options, {}};
 }
@@ -198,6 +185,8 @@ options:
   --status-port PORT      serve the status page on this port, 0 for none (8201)
   --stop-timeout S        at shutdown, wait at most S seconds for the links to send
                           what they hold (30)
+  --log FILE              append every log line to FILE as well, with the time
+  --verbose               log also where the engine control was found
   --help                  this text
   --version               the program's version
 

@@ -22,6 +22,8 @@ struct ProgramOptions {
   int stopTimeoutSeconds = 30;
   bool help = false;
   bool version = false;
+  bool verbose = false;  // also the lines only a problem hunt needs
+  std::string logFile;   // every log line appended here too; empty: none
 };
 
 inline constexpr int kMaxStopTimeoutSeconds = 3600;

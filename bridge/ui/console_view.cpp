@@ -2,6 +2,8 @@
 
 #include "bridge/log_text.h"
 
+#include <chrono>
+
 namespace tw {
 
 namespace {
@@ -15,6 +17,10 @@ std::string Trimmed(const std::string& text) {
 }  // namespace
 
 void ConsoleView::Line(const std::string& text) {
+  if (stamped_) {
+    const std::string stamp = LocalStamp(std::chrono::system_clock::now());
+    std::fwrite(stamp.data(), 1, stamp.size(), out_);
+  }
   std::fwrite(text.data(), 1, text.size(), out_);
   std::fputc('\n', out_);
   std::fflush(out_);

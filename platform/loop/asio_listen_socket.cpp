@@ -37,6 +37,15 @@ void KeepAlive(tcp::socket& socket) {
   socket.set_option(KeepCount(6), ignored);
 }
 
+// "127.0.0.1:40312", "[::1]:40312"; empty when the system cannot tell.
+std::string EndpointText(const tcp::socket& socket) {
+  std::error_code unknown;
+  const tcp::endpoint peer = socket.remote_endpoint(unknown);
+  if (unknown) return {};
+  const std::string host = peer.address().is_v6() ? "[" + peer.address().to_string() + "]" : peer.address().to_string();
+  return host + ":" + std::to_string(peer.port());
+}
+
 }  // namespace
 
 AsioListenSocket::AsioListenSocket(asio::io_context& context)
@@ -53,7 +62,11 @@ AsioListenSocket::~AsioListenSocket() {
 bool AsioListenSocket::Listen(std::uint16_t port) {
   if (serving_ && !client_ && acceptor_.is_open() && (port == 0 || port == port_)) return true;
   Close();
-  if (Bind(port)) return false;
+  if (const std::error_code ec = Bind(port)) {
+    listenError_ = ec.message();
+    return false;
+  }
+  listenError_.clear();
   serving_ = true;
   StartAccept();
   return true;
@@ -133,10 +146,7 @@ void AsioListenSocket::Accept() {
   tcp::socket socket = std::move(*pending_);
   pending_.reset();
   if (keepAlive_) KeepAlive(socket);
-  std::error_code unknown;
-  const tcp::endpoint peer = socket.remote_endpoint(unknown);
-  const std::string host = peer.address().is_v6() ? "[" + peer.address().to_string() + "]" : peer.address().to_string();
-  clientAddress_ = unknown ? std::string() : host + ":" + std::to_string(peer.port());
+  clientAddress_ = EndpointText(socket);
   if (keepListening_) {
     if (acceptor_.is_open()) StartAccept();
   } else {
@@ -154,6 +164,20 @@ void AsioListenSocket::Reject() {
   pending_->close(ignored);
   pending_.reset();
   if (acceptor_.is_open()) StartAccept();
+}
+
+void AsioListenSocket::RejectWith(std::string_view line) {
+  if (!pending_) return;
+  // A refused newcomer gets what the socket's buffer takes now; it is never
+  // waited for.
+  std::error_code ignored;
+  pending_->non_blocking(true, ignored);
+  pending_->write_some(asio::buffer(line.data(), line.size()), ignored);
+  Reject();
+}
+
+std::string AsioListenSocket::RequestAddress() const {
+  return pending_ ? EndpointText(*pending_) : std::string();
 }
 
 void AsioListenSocket::Write(std::string_view bytes) {

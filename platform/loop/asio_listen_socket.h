@@ -48,6 +48,9 @@ class AsioListenSocket final : public ListenSocket, private AsioStream::Events {
   // served refuses the request.
   void Accept() override;
   void Reject() override;
+  void RejectWith(std::string_view line) override;
+  std::string RequestAddress() const override;
+  std::string ListenError() const override { return listenError_; }
   // Dropped while no client is connected.
   void Write(std::string_view bytes) override;
   std::size_t WriteRoom() const override { return client_ ? client_->Room() : 0; }
@@ -87,6 +90,7 @@ class AsioListenSocket final : public ListenSocket, private AsioStream::Events {
   std::shared_ptr<AsioStream> client_;
   std::string localAddress_ = "0.0.0.0";
   std::string clientAddress_;  // of the client taken last, read when it was
+  std::string listenError_;
   std::size_t writeLimit_ = AsioStream::kDefaultWriteLimit;
   bool keepAlive_ = false;
   bool keepListening_ = false;

@@ -21,6 +21,7 @@ class FakeListenSocket : public ListenSocket {
   bool Listen(std::uint16_t port) override {
     ++listenCalls;
     if (refuseListen) return false;
+    listenError.clear();
     port_ = port;
     listening_ = true;
     return true;
@@ -39,6 +40,12 @@ class FakeListenSocket : public ListenSocket {
     if (requestPending_) ++rejected;
     requestPending_ = false;
   }
+  void RejectWith(std::string_view line) override {
+    if (requestPending_) farewells.emplace_back(line);
+    Reject();
+  }
+  std::string RequestAddress() const override { return requestPending_ ? requestAddress : std::string(); }
+  std::string ListenError() const override { return listenError; }
   void Write(std::string_view bytes) override {
     if (!client_) return;
     writes.emplace_back(bytes);
@@ -101,6 +108,9 @@ class FakeListenSocket : public ListenSocket {
   bool keepListening = false;
   int listenCalls = 0;
   int rejected = 0;
+  std::vector<std::string> farewells;  // lines told to refused newcomers
+  std::string requestAddress = "127.0.0.1:40000";  // where a newcomer comes from
+  std::string listenError;  // what a refused Listen says (with refuseListen)
 
  private:
   Handlers handlers_;

@@ -37,6 +37,20 @@ class ListenSocket {
   virtual bool Listen(std::uint16_t port) = 0;  // false when the port cannot be bound
   virtual void Accept() = 0;                    // takes the pending connection request
   virtual void Reject() = 0;                    // refuses it and keeps listening
+  // Refuses it as Reject does, telling it `line` first (best effort: what the
+  // system takes at once, never waiting). Sources with no newcomers to tell
+  // keep this default.
+  virtual void RejectWith(std::string_view line) {
+    (void)line;
+    Reject();
+  }
+  // "address:port" of the pending connection request; empty when there is
+  // none (or the source has no addresses).
+  virtual std::string RequestAddress() const { return {}; }
+  // Why the last Listen failed, as the system says it ("Address already in
+  // use"); empty after a Listen that succeeded, and for sources that name
+  // the reason in Place.
+  virtual std::string ListenError() const { return {}; }
   virtual void Write(std::string_view bytes) = 0;
   // How many more bytes the client's connection queues; a write beyond it
   // would end the connection. 0 without a client. Sources that never limit

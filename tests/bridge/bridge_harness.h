@@ -30,6 +30,7 @@ class FakeControl : public BridgeControl {
   void SetAX25(bool on) override { calls.push_back(Cat("AX25 ", on ? 1 : 0)); }
   std::string VOKVersion() override { return "1.6"; }
   int PortMax() override { return portMax; }
+  std::vector<std::string> PortNames() override { return portNames; }
   void VOKRegister(const std::string& call) override { calls.push_back("VOKRegister " + call); }
   void VOKUnRegister(const std::string& call) override { calls.push_back("VOKUnRegister " + call); }
   std::int32_t AX25Connect(int port, const std::string& from, const std::string& to,
@@ -74,6 +75,7 @@ class FakeControl : public BridgeControl {
   std::map<std::int32_t, LinkInfo> links;
   std::map<std::int32_t, std::pair<std::int32_t, std::int32_t>> outstanding;  // frames, bytes
   std::int32_t nextId = 1;
+  std::vector<std::string> portNames;
   bool refuseConnect = false;
   bool refuseDisconnect = false;
   bool refuseSend = false;

@@ -209,6 +209,15 @@ struct RecordingEvents : ControlEvents {
   void OnAX25Receive(std::int32_t id, const std::string& data) override {
     seen.push_back(Cat("OnAX25Receive ", id, " ", LogBytes(data, 256)));
   }
+  void OnDisconnect(std::int32_t port, const std::string& from, const std::string& to,
+                    const std::string& text) override {
+    seen.push_back(Cat("OnDisconnect ", port, " ", from, " ", to, " ", LogBytes(text)));
+  }
+  void OnRetryOut(std::int32_t port, const std::string& from, const std::string& to,
+                  const std::string& text) override {
+    seen.push_back(Cat("OnRetryOut ", port, " ", from, " ", to, " ", LogBytes(text)));
+  }
+  void OnPort() override { seen.push_back("OnPort"); }
   std::vector<std::string> seen;
 };
 
@@ -232,6 +241,13 @@ TEST(EventSink, TheBridgesEventsArePassedOnAndTheRestIgnored) {
       {DISPID_VOKAPIXEvents_OnReady, {Long(1)}, DISP_E_TYPEMISMATCH, ""},
       {DISPID_VOKAPIXEvents_OnDebug, {Text("{VOK} line")}, S_OK, ""},
       {DISPID_VOKAPIXEvents_OnConnect, {Long(1), Text("A"), Text("B"), Text("")}, S_OK, ""},
+      {DISPID_VOKAPIXEvents_OnRetryOut, {Long(2), Text("W1AW"), Text("N0CALL"), Text("*** RETRYOUT\r")}, S_OK,
+       "OnRetryOut 2 W1AW N0CALL *** RETRYOUT\\x0D"},
+      {DISPID_VOKAPIXEvents_OnDisconnect, {Long(1), Text("W1AW"), Text("N0CALL"), Text("bye")}, S_OK,
+       "OnDisconnect 1 W1AW N0CALL bye"},
+      {DISPID_VOKAPIXEvents_OnDisconnect, {Long(1), Text("W1AW"), Text("N0CALL")}, DISP_E_BADPARAMCOUNT, ""},
+      {DISPID_VOKAPIXEvents_OnRetryOut, {Text("W1AW"), Long(1), Text("N0CALL"), Text("x")}, DISP_E_TYPEMISMATCH, ""},
+      {DISPID_VOKAPIXEvents_OnPort, {}, S_OK, "OnPort"},
   };
   com::ComPtr<EventSink> sink = EventSink::Create();
   RecordingEvents events;

@@ -23,9 +23,13 @@ TEST_F(BridgeTest, HostCommandsAnswerAsAKamDoes) {
       {"C1AC NOBODY-1 #", Block("C1A") + kGone, "", "ERROR radio port out of range #"},
       {"C1AC", Block("C1A") + kGone, "", "ERROR connect without a call-sign"},
       // Other words on port 1 are settings, not connects or disconnects.
-      {"C1ACHECK 30", Block("C1A"), "", "\\xC0C1ACHECK 30\\xC0"},
-      {"C1ACTEXT hello", Block("C1A"), "", "ERROR Unknown Hostmode Client request>"},
-      {"C1ADWAIT 0", Block("C1A"), "", "ERROR Unknown Hostmode Client request>"},
+      // The radio's settings are the engine's: the same answer, a plain line.
+      {"C1ACHECK 30", Block("C1A"), "", "ignored KAM setting: CHECK 30"},
+      {"C1ADWAIT 0", Block("C1A"), "", "ignored KAM setting: DWAIT 0"},
+      {"C10MAXFRAME 4", Block("C10"), "", "ignored KAM setting: MAXFRAME 4"},
+      // Anything else is an error, its block on the same line.
+      {"C1ACTEXT hello", Block("C1A"), "", "ERROR Unknown Hostmode Client request> \\xC0C1ACTEXT hello\\xC0"},
+      {"D1AMAXFRAME 4", Block("C1AA/V Link state is: DISCONNECTED"), "", ""},
       {"C1ACH 5", Block("C00"), "", ""},
       {"C0AMAXUSERS 1", Block("C00"), "", ""},
       {"C1Adisc", Block("C1ACan't DISCONNECT, A/V Link state is: DISCONNECTED"), "", ""},
@@ -33,7 +37,7 @@ TEST_F(BridgeTest, HostCommandsAnswerAsAKamDoes) {
       {"C1AMYCALL n0new", Block("C00"), "VOKUnRegister N0CALL;VOKRegister N0NEW", ""},
       {"C10MY N0NEW-1/N0NEW-2", Block("C00"), "VOKUnRegister N0CALL;VOKRegister N0NEW-1", ""},
       {"C1AMYCALL", Block("C00MYCALL N0CALL"), "", ""},
-      {"C1AMYPTCALL N0NEW", Block("C1A"), "", "ERROR Unknown Hostmode Client request>"},
+      {"C1AMYPTCALL N0NEW", Block("C1A"), "", "ERROR Unknown Hostmode Client request> \\xC0C1AMYPTCALL N0NEW\\xC0"},
       // SSID 0 is the bare call, for the engine compares calls as written.
       {"C10MY N0BBS-0", Block("C00"), "VOKUnRegister N0CALL;VOKRegister N0BBS", ""},
       {"C10MYCALL n0bbs-00/N0BBS-1", Block("C00"), "VOKUnRegister N0CALL;VOKRegister N0BBS", ""},
@@ -45,12 +49,13 @@ TEST_F(BridgeTest, HostCommandsAnswerAsAKamDoes) {
       {"C1Jtries", Block("C1JTRIES 0"), "", ""},
       {"C1CTRIES 5", Block("C1CTRIES 0"), "", ""},
       {"C10Tries", Block("C10TRIES 0"), "", ""},
-      {"C1ATRI", Block("C1A"), "", "ERROR Unknown Hostmode Client request>"},
+      {"C1ATRI", Block("C1A"), "", "ERROR Unknown Hostmode Client request> \\xC0C1ATRI\\xC0"},
       // Every command block is answered, on its own port and stream.
-      {"C20TOR", Block("C20"), "", "ERROR Unknown Hostmode Client request>"},
-      {"C", Block("C00"), "", "ERROR Unknown Hostmode Client request>"},
+      {"C20TOR", Block("C20"), "", "ERROR Unknown Hostmode Client request> \\xC0C20TOR\\xC0"},
+      {"C", Block("C00"), "", "ERROR Unknown Hostmode Client request> \\xC0C\\xC0"},
       {"C1KC NOBODY-1", Block("C1K"), "", "ERROR client stream out of range K"},
-      {"X1A", "", "", "ERROR Unknown Hostmode Client request>"},
+      {"X1A", "", "", "ERROR Unknown Hostmode Client request> \\xC0X1A\\xC0"},
+      {"X1AMAXFRAME 4", "", "", "ERROR Unknown Hostmode Client request> \\xC0X1AMAXFRAME 4\\xC0"},
       {"?", Block("C00"), "", ""},
       {"D1Adata", Block("C1AA/V Link state is: DISCONNECTED"), "", ""},
       // Leaving host mode, in either case; the block is answered as a terminal line too.
@@ -69,6 +74,13 @@ TEST_F(BridgeTest, HostCommandsAnswerAsAKamDoes) {
       EXPECT_FALSE(h.Logged("ERROR Unknown Hostmode Client request>"));
     }
   }
+}
+
+TEST_F(BridgeTest, AnEngineSettingIsLoggedOncePerNameAndAnsweredEveryTime) {
+  StartHost();
+  const std::string blocks = Block("C10MAXFRAME 4") + Block("C10PACLEN 128") + Block("C10MAXFRAME 7");
+  EXPECT_EQ(Reply(blocks), Block("C10") + Block("C10") + Block("C10"));
+  EXPECT_EQ(view.lines, (std::vector<std::string>{"ignored KAM setting: MAXFRAME 4", "ignored KAM setting: PACLEN 128"}));
 }
 
 TEST_F(BridgeTest, StatusQueryIsOneBlockWithALinePerStream) {
@@ -141,7 +153,8 @@ TEST_F(BridgeTest, RefusedConnectKeepsTheStreamFree) {
   StartHost();
   control.refuseConnect = true;
   EXPECT_EQ(Reply(Block("C1AC NOBODY-1")), Block("C1A") + kGone);
-  EXPECT_TRUE(Logged("ERROR AX25Connect refused NOBODY-1 on radio port 1"));
+  // The written text first, then why.
+  EXPECT_TRUE(Logged("ERROR AX25Connect refused NOBODY-1 on radio port 1: the engine is not connected"));
   EXPECT_EQ(State(1), StreamState::Disconnected);
   control.refuseConnect = false;
   EXPECT_EQ(Reply(Block("C1AC NOBODY-1")), Block("C1A"));

@@ -28,6 +28,7 @@ TEST(ProgramOptions, OptionsComeFirstAndTheRestIsTheCommandLine) {
       {{"--", "--console"}, "", "--console", false, false, "", ""},
       {{"--engine-host"}, "--engine-host needs a value", "", false, false, "", ""},
       {{"--colsone", "N0CALL"}, "unknown option --colsone", "", false, false, "", ""},
+      {{"--log"}, "--log needs a value", "", false, false, "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front());
@@ -156,6 +157,26 @@ TEST(ProgramOptions, StopTimeoutIsWholeSecondsWithinAnHour) {
     } else {
       EXPECT_NE(parsed.error.find("--stop-timeout"), std::string::npos) << parsed.error;
     }
+  }
+}
+
+TEST(ProgramOptions, LogFileAndVerboseComeBeforeTheCommandLine) {
+  const struct {
+    std::vector<std::string> args;
+    std::string logFile;
+    bool verbose;
+    std::string commandLine;
+  } cases[] = {
+      {{"--log", "/tmp/tw.log", "N0CALL"}, "/tmp/tw.log", false, "N0CALL"},
+      {{"--verbose", "--log=tw.log", "--console"}, "tw.log", true, ""},
+      {{"N0CALL", "--verbose"}, "", false, "N0CALL --verbose"},
+  };
+  for (const auto& c : cases) {
+    const ParsedProgramOptions parsed = ParseProgramOptions(c.args);
+    ASSERT_TRUE(parsed.options) << parsed.error;
+    EXPECT_EQ(parsed.options->logFile, c.logFile);
+    EXPECT_EQ(parsed.options->verbose, c.verbose);
+    EXPECT_EQ(parsed.options->start.commandLine, c.commandLine);
   }
 }
 

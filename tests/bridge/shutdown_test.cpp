@@ -82,7 +82,10 @@ TEST_F(BridgeTest, EachLinkEndIsLoggedAndWhatIsCutIsNamedOnce) {
 
   core.OnAX25Receive(a, "late data");  // nobody to hold it for
   Ended(a);
-  EXPECT_EQ(view.lines, std::vector<std::string>{"stream A link to NOBODY-1 ended, 2 left"});
+  EXPECT_EQ(view.lines, (std::vector<std::string>{
+                            "stream A, N0CALL to NOBODY-1 on radio port 1: disconnected at shutdown, 0 bytes sent, "
+                            "9 received",
+                            "stream A link to NOBODY-1 ended, 2 left"}));
   EXPECT_EQ(core.LinksUp(), 2);
   // A station calling in now is refused and never waited for.
   const std::int32_t late = Incoming("LATE");

@@ -108,6 +108,51 @@ TEST_F(ListenSocketTest, RejectedRequestIsClosedAndListeningGoesOn) {
   EXPECT_EQ(serverEvents.closes, 0);
 }
 
+TEST_F(ListenSocketTest, ARefusedNewcomerIsToldWhyAndEachPeerIsNamed) {
+  ServerEvents serverEvents;
+  std::string served;
+  std::string newcomer;
+  serverEvents.onRequest = [&](ListenSocket& socket) {
+    if (serverEvents.requests == 1) {
+      EXPECT_TRUE(socket.RequestAddress().starts_with("127.0.0.1:"));
+      socket.Accept();
+      served = socket.ClientAddress();
+      EXPECT_EQ(socket.RequestAddress(), "") << "taken, no longer pending";
+    } else {
+      newcomer = socket.RequestAddress();
+      socket.RejectWith("one at a time\r\n");
+    }
+  };
+  auto server = Server(serverEvents);
+  server->SetKeepListening(true);
+  EXPECT_EQ(server->RequestAddress(), "");
+  ClientEvents first;
+  auto client = Client(first, server->LocalPort());
+  ASSERT_TRUE(RunUntil([&] { return server->ClientConnected() && first.connected == 1; }));
+  ClientEvents second;
+  auto refused = Client(second, server->LocalPort());
+  ASSERT_TRUE(RunUntil([&] { return second.disconnected + static_cast<int>(second.errors.size()) > 0; }));
+  EXPECT_EQ(second.received, "one at a time\r\n");
+  EXPECT_TRUE(served.starts_with("127.0.0.1:")) << served;
+  EXPECT_TRUE(newcomer.starts_with("127.0.0.1:")) << newcomer;
+  EXPECT_NE(served, newcomer);
+  EXPECT_EQ(server->RequestAddress(), "");
+  EXPECT_EQ(server->ClientAddress(), served);
+  EXPECT_TRUE(server->ClientConnected());
+}
+
+TEST_F(ListenSocketTest, APortTakenSaysSo) {
+  ServerEvents serverEvents;
+  auto server = Server(serverEvents);
+  EXPECT_EQ(server->ListenError(), "");
+  ServerEvents otherEvents;
+  AsioListenSocket other(loop.Context());
+  other.SetLocalAddress("127.0.0.1");
+  other.SetHandlers(otherEvents.Handlers(other));
+  EXPECT_FALSE(other.Listen(server->LocalPort()));
+  EXPECT_EQ(other.ListenError(), "Address already in use");
+}
+
 TEST_F(ListenSocketTest, RequestMayBeAcceptedAfterItsHandlerReturned) {
   ServerEvents serverEvents;
   serverEvents.onRequest = [&](ListenSocket& socket) { loop.Post([&socket] { socket.Accept(); }); };

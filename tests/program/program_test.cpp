@@ -4,6 +4,7 @@
 // second station speaking the engine protocol itself.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <iostream>
@@ -210,6 +211,39 @@ TEST(ProgramStart, StartUpErrorsEndWithStatusOne) {
     ASSERT_TRUE(program.Start({c.program, "--listen-address", "127.0.0.1", c.commandLine}, dir + "/out", error));
     EXPECT_EQ(program.WaitForExit(kWait), 1) << c.commandLine;
     EXPECT_NE(program.Output().find(c.says), std::string::npos) << program.Output();
+  }
+  std::filesystem::remove_all(dir);
+}
+
+// Mistakes caught before anything starts: one line on standard error each,
+// status 1 for the bridge's settings, 2 for the options themselves.
+TEST(ProgramStart, MistakesOfTheCommandLineSayWhyInOneLine) {
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string says;
+  } cases[] = {
+      {{"N0CALL-99"}, 1, "ERROR the call-sign \"N0CALL-99\" is not an AX.25 address: a call-sign is 1 to 6"},
+      {{"N0CALL", "1", "true", "8000", "8200"}, 1, "is several words: the fields are separated by commas: "
+                                                   "mycall,defport,acceptany,engineport,listenport, as in "
+                                                   "N0CALL,1,true,8000,8200"},
+      {{"--log", "/nonexistent-dir/tw.log", "N0CALL"}, 1, "ERROR cannot open the log file /nonexistent-dir/tw.log"},
+      {{"--bogus", "N0CALL"}, 2, ": unknown option --bogus (see "},
+      {{"--console", "--stop-timeout"}, 2, ": --stop-timeout needs a value (see "},
+  };
+  const std::string dir = TempDirectory();
+  ASSERT_FALSE(dir.empty());
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    ChildProcess program;
+    std::string error;
+    std::vector<std::string> argv{BuildProgram("tidewire")};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    ASSERT_TRUE(program.Start(argv, dir + "/out", error)) << error;
+    EXPECT_EQ(program.WaitForExit(kWait), c.status);
+    const std::string output = program.Output();
+    EXPECT_NE(output.find(c.says), std::string::npos) << output;
+    EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
   }
   std::filesystem::remove_all(dir);
 }

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The window under a virtual X server: tidewire starts against the loopback
 # engine and shows the engine's version line in its log, the engine's and the
-# client's state and the stream table; Help opens without
-# and with "strmread.txt" in the working directory, About opens and closes;
+# client's state and the stream table; Help opens with the "strmread.txt"
+# the build put beside the program, then with the one in the working
+# directory; About opens and closes; Save log... writes the log box to the
+# file the chooser is given;
 # Escape leaves the main window open; closing it while a stream holds a link
 # asks first (Cancel keeps it), and once confirmed runs the shutdown (the
 # link ended at the engine, the call-sign unregistered) and the program exits
@@ -90,10 +92,12 @@ grep -q "^client=Client: none, listening on 0.0.0.0 port $listen$" probe || fail
 window=$(xdotool search --sync --name "^Tidewire streams 2.2$" | head -1)
 key() { xdotool key --window "$1" "$2" 2>/dev/null || true; }
 
-# Help without the file: a message, the program goes on.
+# Help without the file in the working directory: the copy the build put
+# beside the program.
 key "$window" alt+h
 await "^help=shown$"
-grep -q "^help-head=The help file strmread.txt could not be read" probe || fail "help without the file"
+grep -q "^help-source=$(dirname "$tidewire")/strmread.txt$" probe || fail "help from beside the program"
+grep -q "^help-head=Tidewire streams - help$" probe || fail "help text beside the program"
 help=$(xdotool search --sync --name "^Tidewire Help$" | head -1)
 key "$help" Escape
 await "^help=hidden$"
@@ -111,6 +115,23 @@ sleep 0.5
 key "$(xdotool getactivewindow 2>/dev/null || echo "$window")" Return || true
 xdotool key Return 2>/dev/null || true
 await "^about=hidden$"
+
+# Save log...: the chooser offers tidewire.log in the working directory, and
+# Return takes it; the file holds the log box as shown, CR LF line ends.
+key "$window" alt+s
+chooser=$(xdotool search --sync --name "^Save log$" | head -1)
+sleep 0.5
+key "$chooser" Return
+for _ in $(seq 100); do
+  [[ -s "$work/tidewire.log" ]] && break
+  sleep 0.1
+done
+[[ -s "$work/tidewire.log" ]] || fail "Save log wrote no tidewire.log"
+grep -q $'^EVENT: PE is ready\r$' "$work/tidewire.log" || fail "the saved log lacks the engine's line"
+grep -q $'^listening for the client on 0.0.0.0 port '"$listen"$'\r$' "$work/tidewire.log" ||
+  fail "the saved log lacks the listening line"
+[[ $(grep -c $'\r$' "$work/tidewire.log") -eq $(wc -l <"$work/tidewire.log") ]] || fail "a saved line without CR LF"
+kill -0 "$tidewire_pid" 2>/dev/null || fail "saving the log ended the program"
 
 # Escape is not a close.
 key "$window" Escape

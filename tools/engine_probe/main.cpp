@@ -6,7 +6,9 @@
 #include <iostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/cli/long_options.h"
 #include "platform/text/text.h"
 #include "platform/loop/asio_event_loop.h"
 #include "tools/engine_probe/probe.h"
@@ -23,8 +25,9 @@ constexpr const char* kUsage =
     "  --monitor          then print monitored frames until Ctrl-C\n"
     "  --raw              then print raw frames, decoded, until Ctrl-C\n"
     "  --timeout SECONDS  how long to wait for the engine's first answers (default 5)\n"
-    "  --help             this text\n"
-    "Exit status: 0 done, 1 bad usage, 2 engine unreachable, 3 engine silent, 4 connection lost.\n";
+    "  --help, -h         this text\n"
+    "Exit status: 0 done, 2 engine unreachable (or bad usage, said on standard error),\n"
+    "3 engine silent, 4 connection lost.\n";
 
 bool ParseNumber(std::string_view text, unsigned long low, unsigned long high, unsigned long& out) {
   if (!tw::IsDigits(text) || text.size() > 9) return false;
@@ -33,51 +36,45 @@ bool ParseNumber(std::string_view text, unsigned long low, unsigned long high, u
 }
 
 int UsageError(const std::string& message) {
-  std::cerr << "engine-probe: " << message << "\n" << kUsage;
-  return 1;
+  std::cerr << tw::UsageLine("engine-probe", message) << "\n";
+  return tw::kUsageExitStatus;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   tw::ProbeOptions options;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view arg = argv[i];
-    auto value = [&](std::string_view name) -> const char* {
-      if (i + 1 >= argc) return nullptr;
-      (void)name;
-      return argv[++i];
-    };
+  static const std::vector<tw::LongOption> kOptions = {
+      {"help", false, 'h'}, {"host", true}, {"port", true},    {"register", true},
+      {"monitor", false},   {"raw", false}, {"timeout", true},
+  };
+  const tw::ReadOptions read =
+      tw::ReadLongOptions(std::vector<std::string>(argv + 1, argv + argc), kOptions, tw::WordOrder::Anywhere);
+  if (!read.error.empty()) return UsageError(read.error);
+  if (!read.words.empty()) return UsageError("unknown argument '" + read.words.front() + "'");
+  for (const tw::GivenOption& given : read.options) {
+    const std::string_view name = given.name;
+    const std::string& v = given.value;
     unsigned long number = 0;
-    if (arg == "--help" || arg == "-h") {
+    if (name == "help") {
       std::cout << kUsage;
       return 0;
-    } else if (arg == "--host") {
-      const char* v = value(arg);
-      if (v == nullptr || *v == '\0') return UsageError("--host needs an address");
+    } else if (name == "host") {
+      if (v.empty()) return UsageError("--host needs an address");
       options.host = v;
-    } else if (arg == "--port") {
-      const char* v = value(arg);
-      if (v == nullptr || !ParseNumber(v, 1, 65535, number)) {
-        return UsageError("--port needs a number from 1 to 65535");
-      }
+    } else if (name == "port") {
+      if (!ParseNumber(v, 1, 65535, number)) return UsageError("--port needs a number from 1 to 65535");
       options.port = static_cast<int>(number);
-    } else if (arg == "--register") {
-      const char* v = value(arg);
-      if (v == nullptr || *v == '\0') return UsageError("--register needs a call-sign");
+    } else if (name == "register") {
+      if (v.empty()) return UsageError("--register needs a call-sign");
       options.registerCall = tw::UpperText(v);
-    } else if (arg == "--monitor") {
+    } else if (name == "monitor") {
       options.monitor = true;
-    } else if (arg == "--raw") {
+    } else if (name == "raw") {
       options.raw = true;
-    } else if (arg == "--timeout") {
-      const char* v = value(arg);
-      if (v == nullptr || !ParseNumber(v, 1, 3600, number)) {
-        return UsageError("--timeout needs a number of seconds from 1 to 3600");
-      }
+    } else if (name == "timeout") {
+      if (!ParseNumber(v, 1, 3600, number)) return UsageError("--timeout needs a number of seconds from 1 to 3600");
       options.answerTimeoutMs = static_cast<unsigned>(number * 1000);
-    } else {
-      return UsageError("unknown argument '" + std::string(arg) + "'");
     }
   }
 

@@ -1,5 +1,6 @@
 #include "tools/hostmode_client/client_options.h"
 
+#include "platform/cli/long_options.h"
 #include "platform/text/text.h"
 #include "tools/hostmode_client/client_command.h"
 
@@ -17,40 +18,39 @@ std::optional<std::uint64_t> Number(std::string_view text, std::uint64_t min, st
 }  // namespace
 
 ParsedClientOptions ParseClientOptions(const std::vector<std::string>& args) {
+  static const std::vector<LongOption> kOptions = {
+      {"help", false, 'h'}, {"no-reset", false}, {"host", true},   {"port", true},
+      {"line", true},       {"stream", true},    {"script", true}, {"timeout", true},
+  };
+  const ReadOptions read = ReadLongOptions(args, kOptions, WordOrder::Anywhere);
+  if (!read.error.empty()) return {std::nullopt, read.error};
+  if (!read.words.empty()) return {std::nullopt, Cat("unknown argument ", read.words.front())};
   ClientOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
+  for (const GivenOption& given : read.options) {
+    const std::string_view name = given.name;
+    const std::string& value = given.value;
+    if (name == "help") {
       options.help = true;
-      continue;
-    }
-    if (arg == "--no-reset") {
+    } else if (name == "no-reset") {
       options.reset = false;
-      continue;
-    }
-    bool takesValue = arg == "--host" || arg == "--port" || arg == "--line" || arg == "--stream" ||
-                      arg == "--script" || arg == "--timeout";
-    if (!takesValue) return {std::nullopt, Cat("unknown argument ", arg)};
-    if (i + 1 == args.size()) return {std::nullopt, Cat(arg, " needs a value")};
-    const std::string& value = args[++i];
-    if (arg == "--host") {
+    } else if (name == "host") {
       if (value.empty()) return {std::nullopt, "--host needs an address"};
       options.host = value;
-    } else if (arg == "--port") {
+    } else if (name == "port") {
       auto port = Number(value, 1, 65535);
       if (!port) return {std::nullopt, Cat("--port wants 1 to 65535, not ", value)};
       options.port = static_cast<std::uint16_t>(*port);
-    } else if (arg == "--line") {
+    } else if (name == "line") {
       if (value.empty()) return {std::nullopt, "--line needs a path"};
       options.line = value;
-    } else if (arg == "--stream") {
+    } else if (name == "stream") {
       char letter = value.size() == 1 ? UpperText(value)[0] : '\0';
       if (letter < 'A' || letter > 'J') return {std::nullopt, Cat("--stream wants a letter from A to J, not ", value)};
       options.stream = letter;
-    } else if (arg == "--script") {
+    } else if (name == "script") {
       if (value.empty()) return {std::nullopt, "--script needs a file name"};
       options.script = value;
-    } else {
+    } else if (name == "timeout") {
       auto seconds = Number(value, 1, 3600);
       if (!seconds) return {std::nullopt, Cat("--timeout wants 1 to 3600 seconds, not ", value)};
       options.timeout = std::chrono::seconds(*seconds);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tools/hostmode_client/client_options.h"
+#include "platform/cli/long_options.h"
 #include "tools/hostmode_client/client_run.h"
 #include "tools/hostmode_client/line_queue.h"
 
@@ -20,8 +21,8 @@ int main(int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : "tw-hostmode-client";
   ParsedClientOptions parsed = ParseClientOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!parsed.options) {
-    std::cerr << program << ": " << parsed.error << "\n" << ClientUsage(program);
-    return 2;
+    std::cerr << tw::UsageLine(program, parsed.error) << "\n";
+    return tw::kUsageExitStatus;
   }
   const ClientOptions& options = *parsed.options;
   if (options.help) {

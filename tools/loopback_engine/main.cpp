@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/loopback_engine/engine_core.h"
+#include "platform/cli/long_options.h"
 #include "tools/loopback_engine/options.h"
 #include "tools/loopback_engine/server.h"
 
@@ -16,8 +17,8 @@ int main(int argc, char** argv) {
   const char* program = argc > 0 ? argv[0] : "loopback-engine";
   ParsedOptions parsed = ParseOptions(args);
   if (!parsed.options) {
-    std::fprintf(stderr, "%s: %s\n%s", program, parsed.error.c_str(), UsageText(program).c_str());
-    return 2;
+    std::fprintf(stderr, "%s\n", tw::UsageLine(program, parsed.error).c_str());
+    return tw::kUsageExitStatus;
   }
   const ServerOptions& options = *parsed.options;
   if (options.help) {

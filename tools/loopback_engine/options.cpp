@@ -1,5 +1,6 @@
 #include "tools/loopback_engine/options.h"
 
+#include "platform/cli/long_options.h"
 #include "platform/text/text.h"
 
 namespace tw::loopback {
@@ -20,50 +21,51 @@ std::optional<std::uint64_t> Number(std::string_view text, std::uint64_t min, st
 }  // namespace
 
 ParsedOptions ParseOptions(const std::vector<std::string>& args) {
+  static const std::vector<LongOption> kOptions = {
+      {"help", false, 'h'}, {"verbose", false, 'v'}, {"port", true},  {"ports", true},
+      {"retry-delay", true}, {"baud", true},          {"trace", true},
+  };
+  const ReadOptions read = ReadLongOptions(args, kOptions, WordOrder::Anywhere);
+  if (!read.error.empty()) return {std::nullopt, read.error};
   ServerOptions options;
   bool portSeen = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
+  for (const GivenOption& given : read.options) {
+    const std::string_view name = given.name;
+    const std::string& text = given.value;
+    if (name == "help") {
       options.help = true;
-      continue;
-    }
-    if (arg == "--verbose" || arg == "-v") {
+    } else if (name == "verbose") {
       options.traceLevel = 5;
-      continue;
-    }
-    bool takesValue = arg == "--port" || arg == "--ports" || arg == "--retry-delay" || arg == "--trace" ||
-                     arg == "--baud";
-    if (takesValue && i + 1 == args.size()) return {std::nullopt, Cat(arg, " needs a value")};
-    if (arg == "--port") {
-      auto value = Number(args[++i], 0, 65535);
-      if (!value) return {std::nullopt, Cat("--port wants 0 to 65535, not ", args[i])};
+    } else if (name == "port") {
+      auto value = Number(text, 0, 65535);
+      if (!value) return {std::nullopt, Cat("--port wants 0 to 65535, not ", text)};
       options.port = static_cast<std::uint16_t>(*value);
       portSeen = true;
-    } else if (arg == "--ports") {
-      auto value = Number(args[++i], 1, kMaxPorts);
-      if (!value) return {std::nullopt, Cat("--ports wants 1 to ", kMaxPorts, ", not ", args[i])};
+    } else if (name == "ports") {
+      auto value = Number(text, 1, kMaxPorts);
+      if (!value) return {std::nullopt, Cat("--ports wants 1 to ", kMaxPorts, ", not ", text)};
       options.engine.ports = static_cast<int>(*value);
-    } else if (arg == "--retry-delay") {
-      auto value = Number(args[++i], 0, kMaxRetryDelayMs);
-      if (!value) return {std::nullopt, Cat("--retry-delay wants 0 to ", kMaxRetryDelayMs, " ms, not ", args[i])};
+    } else if (name == "retry-delay") {
+      auto value = Number(text, 0, kMaxRetryDelayMs);
+      if (!value) return {std::nullopt, Cat("--retry-delay wants 0 to ", kMaxRetryDelayMs, " ms, not ", text)};
       options.engine.retryDelay = Millis(static_cast<Millis::rep>(*value));
-    } else if (arg == "--baud") {
-      auto value = Number(args[++i], 0, kMaxBaud);
-      if (!value) return {std::nullopt, Cat("--baud wants 0 to ", kMaxBaud, ", not ", args[i])};
+    } else if (name == "baud") {
+      auto value = Number(text, 0, kMaxBaud);
+      if (!value) return {std::nullopt, Cat("--baud wants 0 to ", kMaxBaud, ", not ", text)};
       options.engine.baud = static_cast<std::uint32_t>(*value);
-    } else if (arg == "--trace") {
-      auto value = Number(args[++i], 1, 5);
-      if (!value) return {std::nullopt, Cat("--trace wants 1 to 5, not ", args[i])};
+    } else if (name == "trace") {
+      auto value = Number(text, 1, 5);
+      if (!value) return {std::nullopt, Cat("--trace wants 1 to 5, not ", text)};
       options.traceLevel = static_cast<int>(*value);
-    } else if (!portSeen && IsDigits(arg)) {
-      auto value = Number(arg, 0, 65535);
-      if (!value) return {std::nullopt, Cat("port wants 0 to 65535, not ", arg)};
-      options.port = static_cast<std::uint16_t>(*value);
-      portSeen = true;
-    } else {
-      return {std::nullopt, Cat("unknown argument ", arg)};
     }
+  }
+  // The one word besides the options is the port, unless --port named it.
+  for (const std::string& word : read.words) {
+    if (portSeen || !IsDigits(word)) return {std::nullopt, Cat("unknown argument ", word)};
+    auto value = Number(word, 0, 65535);
+    if (!value) return {std::nullopt, Cat("port wants 0 to 65535, not ", word)};
+    options.port = static_cast<std::uint16_t>(*value);
+    portSeen = true;
   }
   return {options, {}};
 }

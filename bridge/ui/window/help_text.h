@@ -1,5 +1,6 @@
-// The help window's text: "strmread.txt" from the working directory, else
-// from the installed data directory. A missing or unreadable file gives a
+// The help window's text: "strmread.txt" from the directories the program
+// names (the working directory, beside the program, the installed data
+// directory). A missing or unreadable file gives a
 // message to show instead; a very large one is shown up to a limit, so the
 // window stays responsive.
 #pragma once

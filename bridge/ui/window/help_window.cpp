@@ -40,15 +40,15 @@ void HelpWindow::Hide() {
 
 bool HelpWindow::Shown() const { return window_ && window_->shown() != 0; }
 
-std::string AboutText() {
-  return std::string(kCaption) + ": a KAM host-mode bridge over a packet engine\n" + "the Tidewire developers\n" +
+std::string AboutText(const std::string& version) {
+  return "Tidewire " + version + ": a KAM host-mode bridge over a packet engine\n" + "the Tidewire developers\n" +
          "Help: strmread.txt (menu Help) and the README of the installation";
 }
 
-void ShowAbout() {
-  fl_message_title(kCaption);
+void ShowAbout(const std::string& version) {
+  fl_message_title("About Tidewire");
   fl_close = "OK";
-  fl_message("%s", AboutText().c_str());
+  fl_message("%s", AboutText(version).c_str());
 }
 
 }  // namespace tw::window

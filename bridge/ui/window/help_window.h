@@ -37,9 +37,9 @@ class HelpWindow {
   std::unique_ptr<Fl_Text_Buffer> text_;
 };
 
-// The about box: the program's title, author and contact lines, with an OK
-// button.
-void ShowAbout();
-std::string AboutText();
+// The about box: the program's name and version, author and contact lines,
+// with an OK button. `version` is the one the build gives the program.
+void ShowAbout(const std::string& version);
+std::string AboutText(const std::string& version);
 
 }  // namespace tw::window

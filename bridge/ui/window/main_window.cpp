@@ -54,6 +54,7 @@ MainWindow::MainWindow(Actions actions) : actions_(std::move(actions)) {
   menu_ = new Fl_Menu_Bar(0, 0, kClient.w, kMenuHeight);
   menu_->add("&Help", FL_ALT + 'h', &MainWindow::MenuHelp, this);
   menu_->add("&About", FL_ALT + 'a', &MainWindow::MenuAbout, this);
+  menu_->add("&Save log...", FL_ALT + 's', &MainWindow::MenuSaveLog, this);
 
   logText_ = std::make_unique<Fl_Text_Buffer>();
   logView_ = new Fl_Text_Display(kLogBox.x, kLogBox.y + kMenuHeight, kLogBox.w, kLogBox.h);
@@ -127,6 +128,11 @@ void MainWindow::MenuHelp(Fl_Widget*, void* self) {
 void MainWindow::MenuAbout(Fl_Widget*, void* self) {
   auto* window = static_cast<MainWindow*>(self);
   if (window->actions_.about) window->actions_.about();
+}
+
+void MainWindow::MenuSaveLog(Fl_Widget*, void* self) {
+  auto* window = static_cast<MainWindow*>(self);
+  if (window->actions_.saveLog) window->actions_.saveLog();
 }
 
 void MainWindow::Closing(Fl_Widget*, void* self) {

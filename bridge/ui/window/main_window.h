@@ -1,6 +1,6 @@
 // formMain as an FLTK window: the log box, the three display boxes with
 // their labels, the bridge's state below them (engine, client, the table of
-// streams), and the Help and About menu items. A pure view: it shows
+// streams), and the Help, About and Save log menu items. A pure view: it shows
 // what it is given and reports the user's actions; it holds no bridge state.
 // Everything here runs on the window's (main) thread.
 #pragma once
@@ -28,6 +28,7 @@ class MainWindow {
   struct Actions {
     std::function<void()> help;
     std::function<void()> about;
+    std::function<void()> saveLog;
     std::function<void()> close;  // the user closes the window
   };
 
@@ -60,6 +61,7 @@ class MainWindow {
  private:
   static void MenuHelp(Fl_Widget*, void* self);
   static void MenuAbout(Fl_Widget*, void* self);
+  static void MenuSaveLog(Fl_Widget*, void* self);
   static void Closing(Fl_Widget*, void* self);
 
   Actions actions_;

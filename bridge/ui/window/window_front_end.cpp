@@ -2,9 +2,11 @@
 
 #include <FL/Fl.H>
 #include <FL/fl_ask.H>
+#include <FL/Fl_File_Chooser.H>
 #include <X11/Xlib.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 
 #include "bridge/ui/window/help_window.h"
@@ -21,8 +23,10 @@ constexpr double kPollSeconds = 0.25;
 }  // namespace
 
 struct WindowFrontEnd::Impl {
-  explicit Impl(std::vector<std::string> helpDirectories)
-      : queue([this] { Fl::awake(&Impl::Awake, this); }), help(std::move(helpDirectories)) {}
+  Impl(std::vector<std::string> helpDirectories, std::string programVersion)
+      : queue([this] { Fl::awake(&Impl::Awake, this); }),
+        help(std::move(helpDirectories)),
+        version(std::move(programVersion)) {}
 
   static void Awake(void* self) { static_cast<Impl*>(self)->Drain(); }
   static void Poll(void* self) {
@@ -82,10 +86,11 @@ struct WindowFrontEnd::Impl {
   bool aboutShown = false;
   int linksUp = 0;
   std::string question;
+  std::string version;
 };
 
-WindowFrontEnd::WindowFrontEnd(std::vector<std::string> helpDirectories)
-    : impl_(std::make_unique<Impl>(std::move(helpDirectories))) {
+WindowFrontEnd::WindowFrontEnd(std::vector<std::string> helpDirectories, std::string version)
+    : impl_(std::make_unique<Impl>(std::move(helpDirectories), std::move(version))) {
   // Makes Fl::awake usable from the loop's thread; done here, on the main
   // thread, before that thread starts.
   Fl::lock();
@@ -114,9 +119,18 @@ void WindowFrontEnd::Run(std::function<void()> close) {
   actions.about = [&impl] {
     impl.aboutShown = true;
     impl.Snapshot();
-    ShowAbout();
+    ShowAbout(impl.version);
     impl.aboutShown = false;
     impl.Snapshot();
+  };
+  actions.saveLog = [&impl] {
+    // The box as it stands, its lines ending in CR LF as shown.
+    const char* path = fl_file_chooser("Save log", "*.log", "tidewire.log");
+    if (path == nullptr) return;
+    std::ofstream file(path, std::ios::binary);
+    const std::string& text = impl.main->Log().Text();
+    file.write(text.data(), static_cast<std::streamsize>(text.size()));
+    if (!file) fl_alert("The log could not be written to %s", path);
   };
   actions.close = [&impl, close = std::move(close)] {
     if (impl.linksUp > 0) {

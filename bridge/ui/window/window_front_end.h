@@ -21,8 +21,9 @@ namespace tw::window {
 
 class WindowFrontEnd final : public WindowView {
  public:
-  // `helpDirectories`: where "strmread.txt" is looked for, in order.
-  explicit WindowFrontEnd(std::vector<std::string> helpDirectories);
+  // `helpDirectories`: where "strmread.txt" is looked for, in order;
+  // `version`: the program's, for the about box.
+  WindowFrontEnd(std::vector<std::string> helpDirectories, std::string version);
   ~WindowFrontEnd() override;
   WindowFrontEnd(const WindowFrontEnd&) = delete;
   WindowFrontEnd& operator=(const WindowFrontEnd&) = delete;
