@@ -10,7 +10,8 @@
 // both alike. Timed from the first block to the called station's report of
 // the disconnect; the gaps come from engine A's console output, each line
 // stamped as it appears ("[0L]" lines are A's transmissions starting, the
-// others frames A heard from B).
+// others frames A heard from B, and "Disconnect from" when the client's
+// disconnect reached A).
 //
 //   tw-airtime [--runs N] [--sizes 2000,10000] [--keep]
 #include <algorithm>
@@ -157,6 +158,7 @@ struct Result {
   double seconds = -1;
   double uaToData = -1;  // B's UA heard by A .. A's first data transmission starting
   double ackToDisc = -1;  // B's last acknowledgement heard by A .. A's DISC starting
+  double ackToAsk = -1;   // the same acknowledgement .. the client's disconnect reaching A
   std::size_t transmissions = 0;  // A's data transmissions ("[0L]" lines with I frames)
 };
 
@@ -165,9 +167,10 @@ bool Contains(const std::string& s, const std::string& what) { return s.find(wha
 void ReadGaps(const std::vector<LogWatch::Line>& lines, const std::string& a, const std::string& b, Result& r) {
   const std::string fromA = a + ">" + b;
   const std::string fromB = b + ">" + a;
-  std::optional<Clock::time_point> ua, firstData, lastAck, disc;
+  std::optional<Clock::time_point> ua, firstData, lastAck, asked, disc;
   for (const auto& line : lines) {
     const bool sent = line.text.rfind("[0L]", 0) == 0 || line.text.rfind("[0H]", 0) == 0;
+    if (line.text.rfind("Disconnect from " + b, 0) == 0 && !asked) asked = line.at;
     if (sent && Contains(line.text, fromA)) {
       if (Contains(line.text, "(I ")) {
         if (!firstData) firstData = line.at;
@@ -190,6 +193,7 @@ void ReadGaps(const std::vector<LogWatch::Line>& lines, const std::string& a, co
   }
   if (ua && firstData) r.uaToData = Since(*ua, *firstData);
   if (lastAck && disc) r.ackToDisc = Since(*lastAck, *disc);
+  if (lastAck && asked) r.ackToAsk = Since(*lastAck, *asked);
 }
 
 class Bench {
@@ -299,9 +303,9 @@ double Median(std::vector<double> v) {
 }
 
 void Print(const char* label, std::size_t size, const Result& r) {
-  std::printf("  %-8s %6zu/%-6zu %-5s %8.2f s  UA->data %5.2f s  ack->DISC %5.2f s  bursts %zu\n", label,
-              r.delivered, size, r.exact ? "exact" : "WRONG", r.seconds, r.uaToData, r.ackToDisc,
-              r.transmissions);
+  std::printf("  %-8s %6zu/%-6zu %-5s %7.2f s  UA->data %5.2f s  ack->DISC %5.2f s (ack->'d' %5.2f s)  bursts %zu\n",
+              label, r.delivered, size, r.exact ? "exact" : "WRONG", r.seconds, r.uaToData, r.ackToDisc,
+              r.ackToAsk, r.transmissions);
 }
 
 }  // namespace
@@ -340,7 +344,7 @@ int main(int argc, char** argv) {
   bench.keep_ = keep;
   bool allExact = true;
   for (std::size_t size : sizes) {
-    std::vector<double> raw, through, ratios, rawUa, twUa, rawDisc, twDisc;
+    std::vector<double> raw, through, ratios, rawUa, twUa, rawDisc, twDisc, rawAsk, twAsk;
     std::printf("%zu bytes in %zu-byte blocks, %d runs of each, alternating:\n", size, kBlock, runs);
     for (int run = 0; run < runs; ++run) {
       const std::string message = Message(size, static_cast<unsigned>(run));
@@ -368,11 +372,14 @@ int main(int argc, char** argv) {
       twUa.push_back(t->uaToData);
       rawDisc.push_back(r->ackToDisc);
       twDisc.push_back(t->ackToDisc);
+      rawAsk.push_back(r->ackToAsk);
+      twAsk.push_back(t->ackToAsk);
     }
     std::printf(" median of %d, %zu bytes: raw %.2f s, tidewire %.2f s, ratio of medians %.3f, median ratio %.3f\n",
                 runs, size, Median(raw), Median(through), Median(raw) / Median(through), Median(ratios));
-    std::printf("   UA->data raw %.2f s, tidewire %.2f s; ack->DISC raw %.2f s, tidewire %.2f s\n", Median(rawUa),
-                Median(twUa), Median(rawDisc), Median(twDisc));
+    std::printf("   UA->data raw %.2f s, tidewire %.2f s; ack->DISC raw %.2f s, tidewire %.2f s;"
+                " ack->'d' raw %.2f s, tidewire %.2f s\n",
+                Median(rawUa), Median(twUa), Median(rawDisc), Median(twDisc), Median(rawAsk), Median(twAsk));
     std::fflush(stdout);
   }
   if (keep) std::cout << "engine files kept in " << pair->Directory() << "\n";
