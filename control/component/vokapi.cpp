@@ -88,6 +88,7 @@ TVOKAPI::~TVOKAPI() {
   OnAX25Receive = nullptr;
   retryTimer_.reset();
   drainTimer_.reset();
+  quickDrainTimer_.reset();
   if (beaconObject_) beaconObject_->SetActive(false);
   if (digiObject_) digiObject_->SetActive(false);
   if (link_) {
