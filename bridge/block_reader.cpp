@@ -27,6 +27,9 @@ std::optional<std::string> BlockReader::Next() {
         state_ = State::Skipping;
         ++oversized_;
       } else {
+        // With room for the closing FEND too: growing for it would copy
+        // the whole block once more.
+        block_.reserve(block_.size() + run + 1);
         block_.append(input.substr(consumed_, run));
       }
     }

@@ -16,13 +16,13 @@ HostBlock splitblock(std::string_view block) {
 
 // Runs without FEND or FESC are copied whole: most data has none.
 std::string AX25toKAM(std::string_view data) {
-  static constexpr char kSpecial[] = {FEND, FESC};
   std::string out;
   out.reserve(data.size() + data.size() / 8);
   std::size_t at = 0;
   while (at < data.size()) {
-    const std::size_t special = data.find_first_of(std::string_view(kSpecial, sizeof kSpecial), at);
-    const std::size_t end = special == std::string_view::npos ? data.size() : special;
+    // A plain loop: find_first_of asks memchr about each byte in turn.
+    std::size_t end = at;
+    while (end < data.size() && data[end] != FEND && data[end] != FESC) ++end;
     out.append(data.substr(at, end - at));
     if (end == data.size()) break;
     out += FESC;
