@@ -10,10 +10,10 @@
 // The engine tells nothing when the far end acknowledges, and the count of a
 // sent window drops to 0 with one acknowledgement: each moment between that
 // and the next question is the link held open on the air for nothing, with
-// the disconnect then waiting for the channel again. So a draining link is
-// asked again a fifth of a second after each answer. The once-a-second tick
-// still asks whatever happened to the answers, and counts the seconds of
-// silence and of no progress.
+// the disconnect then waiting for the channel again. So every fifth of a
+// second a draining link whose last question has its answer is asked again.
+// The once-a-second tick still asks whatever happened to the answers, and
+// counts the seconds of silence and of no progress.
 #include <vector>
 
 #include "control/component/vokapi.h"
