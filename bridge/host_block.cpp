@@ -14,19 +14,20 @@ HostBlock splitblock(std::string_view block) {
   return out;
 }
 
+// Runs without FEND or FESC are copied whole: most data has none.
 std::string AX25toKAM(std::string_view data) {
   std::string out;
   out.reserve(data.size() + data.size() / 8);
-  for (char byte : data) {
-    if (byte == FEND) {
-      out += FESC;
-      out += TFEND;
-    } else if (byte == FESC) {
-      out += FESC;
-      out += TFESC;
-    } else {
-      out += byte;
-    }
+  std::size_t at = 0;
+  while (at < data.size()) {
+    // A plain loop: find_first_of asks memchr about each byte in turn.
+    std::size_t end = at;
+    while (end < data.size() && data[end] != FEND && data[end] != FESC) ++end;
+    out.append(data.substr(at, end - at));
+    if (end == data.size()) break;
+    out += FESC;
+    out += data[end] == FEND ? TFEND : TFESC;
+    at = end + 1;
   }
   return out;
 }
@@ -34,20 +35,15 @@ std::string AX25toKAM(std::string_view data) {
 std::string KAMtoAX25(std::string_view data) {
   std::string out;
   out.reserve(data.size());
-  for (std::size_t i = 0; i < data.size(); ++i) {
-    if (data[i] != FESC) {
-      out += data[i];
-      continue;
-    }
-    if (i + 1 == data.size()) break;
-    const char next = data[++i];
-    if (next == TFEND) {
-      out += FEND;
-    } else if (next == TFESC) {
-      out += FESC;
-    } else {
-      out += next;
-    }
+  std::size_t at = 0;
+  while (at < data.size()) {
+    const std::size_t escape = data.find(FESC, at);
+    const std::size_t end = escape == std::string_view::npos ? data.size() : escape;
+    out.append(data.substr(at, end - at));
+    if (end + 1 >= data.size()) break;  // no escape, or one with nothing after it
+    const char next = data[end + 1];
+    out += next == TFEND ? FEND : next == TFESC ? FESC : next;
+    at = end + 2;
   }
   return out;
 }

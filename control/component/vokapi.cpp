@@ -70,6 +70,7 @@ TVOKAPI::~TVOKAPI() {
   ClearEvents();
   retryTimer_.reset();
   drainTimer_.reset();
+  quickDrainTimer_.reset();
   if (beaconObject_) beaconObject_->SetActive(false);
   if (digiObject_) digiObject_->SetActive(false);
   if (link_) {

@@ -65,6 +65,7 @@ class TVOKAPI {
   static constexpr std::uint8_t kRetries = 8;
   static constexpr unsigned kRetryIntervalMs = 5000;
   static constexpr unsigned kDrainPollMs = 1000;
+  static constexpr unsigned kDrainQuickPollMs = 200;  // between answers while a link drains
   static constexpr int kDrainStallTicks = 60;   // no progress for this many polls: disconnect
   static constexpr int kDrainSilentTicks = 5;   // no answer at all for this many polls: disconnect
 
@@ -248,6 +249,7 @@ class TVOKAPI {
   // Holding a disconnect until the engine has sent the link's data.
   void StartDrain(LinkCB& link);
   void DrainTick();
+  void QuickDrainTick();
   void FinishDrain(int channelId);
   // The once-a-second question about a link's outstanding frames, shared by
   // the drain and the meter.
@@ -323,6 +325,7 @@ class TVOKAPI {
   bool wanted_ = false;
   std::unique_ptr<Timer> retryTimer_;
   std::unique_ptr<Timer> drainTimer_;
+  std::unique_ptr<Timer> quickDrainTimer_;
   // Calls registered on this connection, for the ports the engine lists
   // after the first registration went out, and whose answer was raised.
   std::vector<Text> registeredCalls_;

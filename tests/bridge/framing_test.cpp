@@ -29,6 +29,10 @@ TEST(Escaping, WrittenVectors) {
   EXPECT_EQ(KAMtoAX25("\xDB" "A"), "A");
   EXPECT_EQ(KAMtoAX25("AB\xDB"), "AB");
   EXPECT_EQ(KAMtoAX25("\xDB\xDB\xDC"), "\xDB\xDC");  // the kept byte is not decoded again
+  // Runs of plain bytes before, between and after the escapes.
+  EXPECT_EQ(AX25toKAM("ab\xC0\xC0" "cd\xDB" "ef"), "ab\xDB\xDC\xDB\xDC" "cd\xDB\xDD" "ef");
+  EXPECT_EQ(KAMtoAX25("ab\xDB\xDC\xDB\xDC" "cd\xDB\xDD" "ef"), "ab\xC0\xC0" "cd\xDB" "ef");
+  EXPECT_EQ(KAMtoAX25("ab\xDB" "Xcd"), "abXcd");
 }
 
 TEST(SplitBlock, FieldsBeyondTheBlockAreEmpty) {
@@ -69,6 +73,37 @@ TEST(BlockReader, DropsStrayBytesResyncsOnFendFendAndBoundsAnOpenBlock) {
   // The dropped block's closing FEND may open the next one.
   EXPECT_EQ(Cut(reader, "\xC0" "C0AS\xC0"), std::vector<std::string>{Block("C0AS")});
   EXPECT_EQ(Cut(reader, Block(std::string(BlockReader::kMaxBlock - 2, 'z'))).size(), 1u);
+}
+
+// The longest block the reader takes, and one byte more, which is dropped
+// with the next block still taken: the same whatever pieces the bytes come in.
+TEST(BlockReader, TheLongestBlockIsTakenOneByteMoreIsDroppedInAnyPieces) {
+  struct Case {
+    std::size_t inner;  // bytes between the FENDs
+    bool taken;
+  };
+  const Case cases[] = {
+      {BlockReader::kMaxBlock - 2, true},
+      {BlockReader::kMaxBlock - 1, false},
+      {BlockReader::kMaxBlock + 500, false},
+  };
+  for (const Case& c : cases) {
+    const std::string big = Block(std::string(c.inner, 'z'));
+    const std::string bytes = "stray" + big + Block("C1AD");
+    for (std::size_t piece : {std::size_t{1}, std::size_t{7}, std::size_t{1000}, bytes.size()}) {
+      BlockReader reader;
+      std::vector<std::string> blocks;
+      for (std::size_t at = 0; at < bytes.size(); at += piece) {
+        for (std::string& b : Cut(reader, std::string_view(bytes).substr(at, piece))) blocks.push_back(b);
+      }
+      std::vector<std::string> want;
+      if (c.taken) want.push_back(big);
+      want.push_back(Block("C1AD"));
+      EXPECT_EQ(blocks, want) << c.inner << " in pieces of " << piece;
+      EXPECT_EQ(reader.TakeOversized(), c.taken ? 0u : 1u) << c.inner << " in pieces of " << piece;
+      EXPECT_EQ(reader.Buffered(), 0u);
+    }
+  }
 }
 
 // A session's bytes in host mode, cut in two at every offset, make the same

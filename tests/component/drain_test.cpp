@@ -76,6 +76,57 @@ TEST_F(Drain, WithoutDataTheDisconnectGoesAtOnce) {
   EXPECT_EQ(SentKinds(), "d");
 }
 
+// Between the once-a-second questions a draining link is asked again soon
+// after each answer, never while a question is still unanswered, and the
+// quick timer stops once no link drains. Each step: what happens, then the
+// kinds of the frames the component wrote.
+TEST_F(Drain, ADrainingLinkIsAskedAgainSoonAfterEachAnswer) {
+  enum Step { kAnswer, kQuick, kSecond };
+  struct Case {
+    Step step;
+    std::uint32_t frames;  // for kAnswer
+    const char* written;
+  };
+  const Case steps[] = {
+      {kQuick, 0, ""},     // the first question has no answer yet
+      {kAnswer, 16, ""},   //
+      {kQuick, 0, "Y"},    // answered: asked again
+      {kQuick, 0, ""},     // not while that one is unanswered
+      {kSecond, 0, "Y"},   // the tick of the second asks regardless
+      {kAnswer, 16, ""},   // one of the two answered
+      {kQuick, 0, ""},     //
+      {kAnswer, 9, ""},    // both answered
+      {kQuick, 0, "Y"},    //
+      {kAnswer, 0, "d"},   // nothing left: the disconnect goes
+      {kQuick, 0, ""},     //
+  };
+  SendThenDisconnect();
+  ASSERT_EQ(SentKinds(), "Y");
+  int i = 0;
+  for (const Case& c : steps) {
+    if (c.step == kAnswer) EngineHolds(c.frames);
+    if (c.step == kQuick) Fire(TVOKAPI::kDrainQuickPollMs);
+    if (c.step == kSecond) Poll();
+    EXPECT_EQ(SentKinds(), c.written) << "step " << i;
+    ++i;
+  }
+  FakeTimer* quick = TimerWithInterval(TVOKAPI::kDrainQuickPollMs);
+  ASSERT_NE(quick, nullptr);
+  EXPECT_FALSE(quick->Enabled()) << "no link drains, nothing to ask";
+}
+
+TEST_F(Drain, DataWithoutADisconnectIsNotAskedAboutQuickly) {
+  BringUp();
+  ASSERT_EQ(api.AX25Connect(1, kOwn, "N0TEST", ""), 1);
+  EngineConnects("N0TEST");
+  ASSERT_TRUE(api.AX25Send(1, Numbered(2000)));
+  Sent();
+  Poll();
+  ASSERT_EQ(SentKinds(), "Y") << "the meter asks once a second";
+  EngineHolds(8);
+  EXPECT_EQ(TimerWithInterval(TVOKAPI::kDrainQuickPollMs), nullptr);
+}
+
 TEST_F(Drain, ClosingTheTableDoesNotWait) {
   SendThenDisconnect();
   Sent();
