@@ -40,7 +40,7 @@ zgrep -q "strmread.txt" "$root/share/man/man1/tidewire.1.gz" || fail "the manual
 
 # The staged program, through its link, loads the control beside it.
 out=$(mktemp)
-XDG_DATA_HOME="$data" timeout 5 "$root/bin/tidewire" --console N0CALL,1,true,1,1 >"$out" 2>&1 || true
+XDG_DATA_HOME="$data" timeout 5 "$root/bin/tidewire" --console --verbose N0CALL,1,true,1,1 >"$out" 2>&1 || true
 grep -q "using the one beside the program: $root/lib/tidewire/libVOKAPIXControl.so" "$out" \
   || { cat "$out"; rm -f "$out"; fail "the staged program did not find the control beside it"; }
 rm -f "$out"

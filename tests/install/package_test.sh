@@ -110,7 +110,7 @@ mkdir -p "$data"
 # ends at once).
 for _ in 1 2 3 4 5; do
   listen=$((20000 + RANDOM % 40000))
-  XDG_DATA_HOME=$data "$root/usr/bin/tidewire" --console G4XYZ,1,true,"$port","$listen" >"$work/tidewire.out" 2>&1 &
+  XDG_DATA_HOME=$data "$root/usr/bin/tidewire" --console --verbose G4XYZ,1,true,"$port","$listen" >"$work/tidewire.out" 2>&1 &
   tidewire_pid=$!
   pids+=("$tidewire_pid")
   for _ in $(seq 100); do
@@ -139,12 +139,11 @@ for entry in "${module_cases[@]}"; do
   IFS='|' read -r state want <<<"$entry"
   rm -f "$module"
   [[ "$state" == absent ]] || : >"$module"
-  DISPLAY=:0 XDG_DATA_HOME=$data timeout 10 "$root/usr/bin/tidewire" G4XYZ,1,true,"$port",70000 \
+  DISPLAY=:0 XDG_DATA_HOME=$data timeout 3 "$root/usr/bin/tidewire" --verbose G4XYZ,1,true,"$port","$listen" \
     >"$work/nowindow.out" 2>"$work/nowindow.err" || true
   grep -qxF "$root/usr/bin/tidewire: $want" "$work/nowindow.err" ||
     fail "module $state: wanted '$want', got: $(cat "$work/nowindow.err")"
-  # It went on as the console does (its log on standard output) up to the
-  # command line's bad listen port.
+  # It went on as the console does, its log on standard output.
   grep -q "using the one beside the program" "$work/nowindow.out" || fail "module $state: no console log"
 done
 rm -f "$module"
