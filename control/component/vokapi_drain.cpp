@@ -103,7 +103,7 @@ void TVOKAPI::QuickDrainTick() {
     return;
   }
   for (int id : due) {
-    LinkCB* link = FindChannel(id);
+    LinkCB* link = links_.FindChannel(id);
     if (link == nullptr || !link->draining) continue;
     if (!AskFrames(*link)) FinishDrain(id);
   }

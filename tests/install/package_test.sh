@@ -114,7 +114,7 @@ for _ in 1 2 3 4 5; do
   tidewire_pid=$!
   pids+=("$tidewire_pid")
   for _ in $(seq 100); do
-    grep -q "^MyCall: G4XYZ" "$work/tidewire.out" && break
+    grep -qE "(^| )MyCall: G4XYZ" "$work/tidewire.out" && break
     kill -0 "$tidewire_pid" 2>/dev/null || break
     sleep 0.05
   done
@@ -122,7 +122,7 @@ for _ in 1 2 3 4 5; do
 done
 grep -q "using the one beside the program: $root/usr/lib/tidewire/libVOKAPIXControl.so" "$work/tidewire.out" ||
   fail "the installed program did not load the control beside it"
-grep -q "^VOKPE version 2005.127" "$work/tidewire.out" && grep -q "^MyCall: G4XYZ" "$work/tidewire.out" ||
+grep -qE "(^| )VOKPE version 2005.127" "$work/tidewire.out" && grep -qE "(^| )MyCall: G4XYZ" "$work/tidewire.out" ||
   fail "the installed program did not come up with the engine: $(cat "$work/tidewire.out")"
 [[ -z "$(find "$data" -type f)" ]] || fail "running the installed program registered something"
 
