@@ -37,7 +37,7 @@ until grep -q "listening on" "$work/engine.out"; do sleep 0.1; done
 port=$(sed -n 's/.*127.0.0.1:\([0-9]*\).*/\1/p' "$work/engine.out")
 listen=$((port + 1))
 
-(cd "$work" && TIDEWIRE_COM_REGISTRY="$work/registry" "$OLDPWD/build/bin/tidewire" --status-port 0 "N0CALL-1,1,true,$port,$listen" \
+(cd "$work" && TIDEWIRE_COM_REGISTRY="$work/registry" "$OLDPWD/build/bin/tidewire" --listen-address 127.0.0.1 --status-port 0 "N0CALL-1,1,true,$port,$listen" \
   >"$work/tidewire.out" 2>&1) &
 pids+=($!)
 xdotool search --sync --name "^Tidewire streams 2.2$" >/dev/null
