@@ -50,23 +50,6 @@ com::ComPtr<EventSink> EventSink::Create(Log log) {
   return sink;
 }
 
-HRESULT EventSink::QueryInterface(REFIID riid, void** object) {
-  if (object == nullptr) return E_POINTER;
-  *object = nullptr;
-  if (riid != IID_IUnknown && riid != IID_IDispatch && riid != IID_IVOKAPIXEvents) return E_NOINTERFACE;
-  *object = static_cast<IDispatch*>(this);
-  AddRef();
-  return S_OK;
-}
-
-ULONG EventSink::AddRef() { return ++references_; }
-
-ULONG EventSink::Release() {
-  const ULONG left = --references_;
-  if (left == 0) delete this;
-  return left;
-}
-
 HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                           EXCEPINFO*, UINT*) {
   if (result != nullptr) VariantInit(result);

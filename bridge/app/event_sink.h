@@ -8,7 +8,6 @@
 // logged once (and stops a debug build).
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -21,6 +20,7 @@
 #include "control/activex/vokapix.h"
 #include "platform/com/event_sink_base.h"
 #include "platform/com/twcom.hpp"
+#include "platform/com/unknown.hpp"
 
 namespace tw {
 
@@ -97,7 +97,11 @@ bool Deliver(Target& target, DISPID id, const DISPPARAMS& params, HRESULT& hr) {
 #undef TW_EVENT_READ
 }
 
-class EventSink final : public com::EventSinkBase {
+class EventSink;
+using EventSinkObject =
+    com::Object<EventSink, com::Answer<com::EventSinkBase, IID_IDispatch, IID_IVOKAPIXEvents>>;
+
+class EventSink final : public EventSinkObject {
  public:
   using Log = std::function<void(std::string_view line)>;
 
@@ -116,18 +120,15 @@ class EventSink final : public com::EventSinkBase {
   }
   void SetTarget(std::nullptr_t) { deliver_ = nullptr; }
 
-  HRESULT QueryInterface(REFIID riid, void** object) override;
-  ULONG AddRef() override;
-  ULONG Release() override;
   HRESULT Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params, VARIANT* result,
                  EXCEPINFO* exception, UINT* argError) override;
 
  private:
+  friend EventSinkObject;
   explicit EventSink(Log log) : log_(std::move(log)) {}
   ~EventSink() = default;
   void Unknown(DISPID id);
 
-  std::atomic<ULONG> references_{1};
   std::function<bool(DISPID, const DISPPARAMS&, HRESULT&)> deliver_;
   Log log_;
   std::vector<DISPID> unknown_;  // the ids already logged, a few at most
