@@ -7,9 +7,9 @@ HostBlock splitblock(std::string_view block) {
   out.rawblock = std::string(block);
   // Inner bytes: everything between the two FENDs.
   const std::string_view inner = block.size() >= 2 ? block.substr(1, block.size() - 2) : std::string_view();
-  if (inner.size() >= 1) out.blkkind = std::string(inner.substr(0, 1));
-  if (inner.size() >= 2) out.blkport = std::string(inner.substr(1, 1));
-  if (inner.size() >= 3) out.blkstream = std::string(inner.substr(2, 1));
+  if (inner.size() >= 1) out.kind = inner[0];
+  if (inner.size() >= 2) out.port = inner[1];
+  if (inner.size() >= 3) out.stream = inner[2];
   if (inner.size() >= 4) out.blkdata = std::string(inner.substr(3));
   return out;
 }

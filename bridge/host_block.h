@@ -4,6 +4,7 @@
 // rule; command, reply and status texts are not.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,9 +18,11 @@ inline constexpr char TFESC = '\xDD';
 // The fields of one block, FENDs included in `rawblock`.
 struct HostBlock {
   std::string rawblock;
-  std::string blkkind;
-  std::string blkport;
-  std::string blkstream;
+  // The three characters after the opening FEND; none where the block is
+  // too short to hold one (any byte, NUL too, is a character here).
+  std::optional<char> kind;
+  std::optional<char> port;
+  std::optional<char> stream;
   std::string blkdata;  // everything between the stream character and the closing FEND
 };
 

@@ -28,16 +28,16 @@ int BridgeCore::streamltrnbr(std::string_view letter) {
 }
 
 void BridgeCore::hostcmd(const HostBlock& b) {
-  if (b.blkkind == "D" && b.blkport == "1") {
-    const int s = streamltrnbr(b.blkstream);
+  if (b.kind == 'D' && b.port == '1') {
+    const int s = streamltrnbr(b.stream ? std::string_view(&*b.stream, 1) : std::string_view());
     if (s > 0) HostData(s, b.blkdata);
     return;
   }
   const Words words = FirstWord(b.blkdata);
-  if (b.blkkind == "C" && b.blkport == "1") {
+  if (b.kind == 'C' && b.port == '1') {
     const bool connect = IsAbbreviation(words.first, "CONNECT");
     if (connect || IsAbbreviation(words.first, "DISCONNECT")) {
-      const int s = streamltrnbr(b.blkstream);
+      const int s = streamltrnbr(b.stream ? std::string_view(&*b.stream, 1) : std::string_view());
       if (s == 0) {
         AnswerEmpty(b);
       } else if (connect) {
@@ -66,15 +66,15 @@ void BridgeCore::hostcmd(const HostBlock& b) {
     sendblock("C00");
     return;
   }
-  if (b.blkkind == "C" && words.first == "TRIES") {
+  if (b.kind == 'C' && words.first == "TRIES") {
     HostTries(b);
     return;
   }
-  if (b.blkkind == "C" && IsAbbreviation(words.first, "STATUS")) {
+  if (b.kind == 'C' && IsAbbreviation(words.first, "STATUS")) {
     HostStatus();
     return;
   }
-  if (b.blkkind == "C" && IsAcknowledgedSetting(words.first)) {
+  if (b.kind == 'C' && IsAcknowledgedSetting(words.first)) {
     sendblock("C00");
     return;
   }
@@ -82,29 +82,25 @@ void BridgeCore::hostcmd(const HostBlock& b) {
 }
 
 void BridgeCore::HostUnknown(const HostBlock& b) {
-  const std::string_view setting = b.blkkind == "C" ? EngineSetting(FirstWord(b.blkdata).first) : std::string_view();
+  const std::string_view setting = b.kind == 'C' ? EngineSetting(FirstWord(b.blkdata).first) : std::string_view();
   if (setting.empty()) {
     addlog("ERROR Unknown Hostmode Client request> " + LogBytes(b.rawblock));
   } else if (ignoredSettings_.insert(std::string(setting)).second) {
     addlog("ignored KAM setting: " + LogBytes(b.blkdata));
   }
-  if (b.blkkind == "C") AnswerEmpty(b);
+  if (b.kind == 'C') AnswerEmpty(b);
 }
 
 // The stream's link retries, on its own port and stream. A client that paces
 // itself by the status reply polls it only after this answer. The engine
 // never reports a link's retries, so the count known here is always 0.
 void BridgeCore::HostTries(const HostBlock& b) {
-  const std::string port = b.blkport.empty() ? "0" : b.blkport;
-  const std::string stream = b.blkstream.empty() ? "0" : b.blkstream;
-  sendblock("C" + port + stream + "TRIES 0");
+  sendblock(std::string{'C', b.port.value_or('0'), b.stream.value_or('0')} + "TRIES 0");
 }
 
 // An empty reply on the block's own port and stream.
 void BridgeCore::AnswerEmpty(const HostBlock& b) {
-  const std::string port = b.blkport.empty() ? "0" : b.blkport;
-  const std::string stream = b.blkstream.empty() ? "0" : b.blkstream;
-  sendblock("C" + port + stream);
+  sendblock(std::string{'C', b.port.value_or('0'), b.stream.value_or('0')});
 }
 
 void BridgeCore::HostData(int s, std::string_view blkdata) {

@@ -36,20 +36,26 @@ TEST(Escaping, WrittenVectors) {
 }
 
 TEST(SplitBlock, FieldsBeyondTheBlockAreEmpty) {
+  using Field = std::optional<char>;
   struct Case {
-    std::string block, kind, port, stream, data;
+    std::string block;
+    Field kind, port, stream;
+    std::string data;
   } cases[] = {
-      {Block(""), "", "", "", ""},
-      {Block("A"), "A", "", "", ""},
-      {Block("C1"), "C", "1", "", ""},
-      {Block("C1A"), "C", "1", "A", ""},
-      {Block("D1B\xDB\xDC x"), "D", "1", "B", "\xDB\xDC x"},
+      {Block(""), {}, {}, {}, ""},
+      {Block("A"), 'A', {}, {}, ""},
+      {Block("C1"), 'C', '1', {}, ""},
+      {Block("C1A"), 'C', '1', 'A', ""},
+      {Block("D1B\xDB\xDC x"), 'D', '1', 'B', "\xDB\xDC x"},
+      {Block(std::string("C\0\0", 3)), 'C', '\0', '\0', ""},
   };
   for (const Case& c : cases) {
     const HostBlock b = splitblock(c.block);
     EXPECT_EQ(b.rawblock, c.block);
-    EXPECT_EQ(b.blkkind + "|" + b.blkport + "|" + b.blkstream + "|" + b.blkdata,
-              c.kind + "|" + c.port + "|" + c.stream + "|" + c.data);
+    EXPECT_EQ(b.kind, c.kind) << c.block;
+    EXPECT_EQ(b.port, c.port) << c.block;
+    EXPECT_EQ(b.stream, c.stream) << c.block;
+    EXPECT_EQ(b.blkdata, c.data) << c.block;
   }
 }
 
