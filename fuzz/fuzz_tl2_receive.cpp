@@ -1,6 +1,10 @@
 // Drives the whole receive path of the engine link: bytes arrive in pieces
 // of any size on a connected link, are cut into frames and dispatched by
-// kind, with every event assigned and, when the input asks, the trace on.
+// kind, with every event assigned. Built with TW_FUZZ_TRACE (the target
+// fuzz_tl2_trace) the link's trace is on at its highest level for every
+// input; without it the trace is off, since formatting and dumping every
+// frame took most of each run, and inputs that switched it on for a share of
+// runs filled the corpus with twins of the same paths.
 // Besides raw bytes the input can spell out well-formed frames of the kinds
 // the link understands, so that the fuzzer reaches the text parsers quickly,
 // and can drop and reopen the connection or fire the poll timer in between.
@@ -203,14 +207,20 @@ void Open(tw::TL2& link, tw::FakeClientSocket& socket) {
   socket.CompleteConnect();
 }
 
+#ifdef TW_FUZZ_TRACE
+constexpr bool kTrace = true;
+#else
+constexpr bool kTrace = false;
+#endif
+
 // The loop and the link live as long as the process: building them and
 // assigning every event for each input took longer than most inputs' own
 // work. Each input starts from a closed link with the settings it chooses;
 // what an earlier connection leaves behind (version, loop-back port) is
 // written again by the frames that report it and steers nothing on the
-// receive path, so an input does alone what it does in a run. An input that
-// asks for the trace also sees the link destroyed and built anew at its end,
-// which is when the destruction has something to trace.
+// receive path, so an input does alone what it does in a run. With the trace
+// on, the link is also destroyed and built anew after each input, which is
+// when the destruction has something to trace.
 struct Rig {
   Rig() { Build(); }
 
@@ -252,11 +262,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tw::FakeEventLoop& loop = rig.loop;
   tw::TL2& link = *rig.link;
   tw::FakeClientSocket& socket = *rig.socket;
-  // The trace formats every frame and dumps it in hex, which would take
-  // most of each run; it is on only when the input asks for it.
-  const bool trace = in.ConsumeIntegralInRange(0, 7) == 0;
-  link.Log().SetSwitch(trace ? "YES" : "NOT");
-  link.Log().SetLevel(trace ? 5 : 1);
+  // Once the choice of the trace; still taken, so that inputs keep their
+  // meaning in both targets and in corpora from before the split.
+  (void)in.ConsumeIntegralInRange(0, 7);
+  link.Log().SetSwitch(kTrace ? "YES" : "NOT");
+  link.Log().SetLevel(kTrace ? 5 : 1);
 
   link.Poll = in.ConsumeBool();
   link.Kiss = in.ConsumeBool();
@@ -310,6 +320,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // What the link wrote is whole frames; keep the record from growing.
     socket.writes.clear();
   }
-  rig.Reset(trace);
+  rig.Reset(kTrace);
   return 0;
 }
