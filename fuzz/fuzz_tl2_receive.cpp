@@ -229,6 +229,8 @@ struct Rig {
     link = std::make_unique<tw::TL2>(loop);
     socket = loop.clientSockets.at(0);
     link->Log().SetSink([this](const std::string& line) { logged += line.size(); });
+    link->Log().SetSwitch(kTrace ? "YES" : "NOT");
+    link->Log().SetLevel(kTrace ? 5 : 1);
     AssignEvents(*link, seen);
     link->SetAddress("127.0.0.1");
     link->SetCallSign("N0CALL");
@@ -265,8 +267,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Once the choice of the trace; still taken, so that inputs keep their
   // meaning in both targets and in corpora from before the split.
   (void)in.ConsumeIntegralInRange(0, 7);
-  link.Log().SetSwitch(kTrace ? "YES" : "NOT");
-  link.Log().SetLevel(kTrace ? 5 : 1);
 
   link.Poll = in.ConsumeBool();
   link.Kiss = in.ConsumeBool();
