@@ -17,33 +17,45 @@ void AppendToFile(const std::string& fileName, const std::string& text) {
   std::fclose(file);
 }
 
-// Written straight into `out`: a trace at its highest level dumps every
-// frame, and building each line from pieces would cost more than the frame's
-// own handling.
+// One dump line, " |" sixteen hex triples "|" sixteen characters and the
+// line end, made in a local buffer and appended at once: a trace at its
+// highest level dumps every frame, and growing the string a byte at a time
+// would cost more than the frame's own handling.
+constexpr std::size_t kDumpLineSize = 2 + 16 * 3 + 1 + 16 + 1;
+
 void AppendDumpLine(std::string& out, std::string_view chunk) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  out.append(" |");
-  for (char ch : chunk) {
-    auto byte = static_cast<unsigned char>(ch);
-    const char hex[3] = {kDigits[byte >> 4], kDigits[byte & 0x0F], ' '};
-    out.append(hex, 3);
+  char line[kDumpLineSize];
+  char* at = line;
+  *at++ = ' ';
+  *at++ = '|';
+  for (std::size_t i = 0; i < 16; ++i) {
+    if (i < chunk.size()) {
+      auto byte = static_cast<unsigned char>(chunk[i]);
+      *at++ = kDigits[byte >> 4];
+      *at++ = kDigits[byte & 0x0F];
+    } else {
+      *at++ = '-';
+      *at++ = '-';
+    }
+    *at++ = ' ';
   }
-  for (std::size_t i = chunk.size(); i < 16; ++i) out.append("-- ");
-  out.push_back('|');
-  for (char ch : chunk) {
-    auto byte = static_cast<unsigned char>(ch);
-    out.push_back(byte >= 32 && byte <= 122 ? ch : '.');
+  *at++ = '|';
+  for (std::size_t i = 0; i < 16; ++i) {
+    auto byte = i < chunk.size() ? static_cast<unsigned char>(chunk[i]) : ' ';
+    *at++ = byte >= 32 && byte <= 122 ? static_cast<char>(byte) : '.';
   }
-  out.append(16 - chunk.size(), ' ');
-  out.push_back('\n');
+  *at = '\n';
+  out.append(line, kDumpLineSize);
 }
 
 }  // namespace
 
-std::string TraceLog::LocalTime(const char* format) {
-  std::time_t now = std::time(nullptr);
+std::string TraceLog::LocalTime(const char* format) { return LocalTime(std::time(nullptr), format); }
+
+std::string TraceLog::LocalTime(std::time_t when, const char* format) {
   std::tm local{};
-  localtime_r(&now, &local);
+  localtime_r(&when, &local);
   char text[64];
   std::size_t n = std::strftime(text, sizeof text, format, &local);
   return std::string(text, n);
@@ -51,7 +63,7 @@ std::string TraceLog::LocalTime(const char* format) {
 
 std::string TraceLog::HexDump(std::string_view data) {
   std::string out;
-  out.reserve((data.size() / 16 + 1) * 68);
+  out.reserve((data.size() / 16 + 1) * kDumpLineSize);
   for (std::size_t at = 0; at < data.size(); at += 16) {
     AppendDumpLine(out, data.substr(at, 16));
   }
@@ -64,7 +76,14 @@ void TraceLog::TruncateFile() const {
 }
 
 void TraceLog::WriteLine(std::string_view message) {
-  std::string line = Timestamp();
+  // The date changes once a second while a busy trace writes thousands of
+  // lines: it is formatted again only when the second has changed.
+  const std::time_t now = std::time(nullptr);
+  if (now != stampedAt_ || stamp_.empty()) {
+    stamp_ = LocalTime(now, "%Y-%m-%d %H:%M:%S");
+    stampedAt_ = now;
+  }
+  std::string line = stamp_;
   line.push_back(' ');
   line.append(message);
   Emit(line, false);

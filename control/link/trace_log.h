@@ -7,6 +7,7 @@
 #pragma once
 
 #include <concepts>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -71,8 +72,9 @@ class TraceLog {
   // Local date and time, "YYYY-MM-DD HH:MM:SS".
   static std::string Timestamp() { return LocalTime("%Y-%m-%d %H:%M:%S"); }
 
-  // The local time now, in strftime's `format`.
+  // The local time now, or at `when`, in strftime's `format`.
   static std::string LocalTime(const char* format);
+  static std::string LocalTime(std::time_t when, const char* format);
 
  private:
   void WriteLine(std::string_view message);
@@ -84,6 +86,8 @@ class TraceLog {
   int level_ = 1;
   std::string fileName_;
   Sink sink_;
+  std::time_t stampedAt_ = 0;  // the second `stamp_` shows
+  std::string stamp_;
 };
 
 }  // namespace tw

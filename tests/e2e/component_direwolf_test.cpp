@@ -16,6 +16,7 @@
 #include "platform/loop/asio_event_loop.h"
 #include "tests/e2e/agw_client.h"
 #include "tests/e2e/direwolf_pair.h"
+#include "tests/e2e/direwolf_test.h"
 #include "tests/e2e/e2e_settings.h"
 
 namespace tw::e2e {
@@ -63,12 +64,11 @@ std::string Binary(std::size_t size) {
   return data;
 }
 
-class ComponentDirewolfTest : public ::testing::Test {
+class ComponentDirewolfTest : public DirewolfTest {
  protected:
   void SetUp() override {
-    std::string whyNot;
-    pair_ = DirewolfPair::Start(PairOptions(), whyNot);
-    if (!pair_) GTEST_SKIP() << "Dire Wolf cannot run here: " << whyNot;
+    DirewolfTest::SetUp();
+    if (IsSkipped()) return;
     a_ = std::make_unique<Station>(loop_, pair_->A());
     b_ = std::make_unique<Station>(loop_, pair_->B());
     ASSERT_TRUE(loop_.RunUntil([&] { return a_->Up() && b_->Up(); }, seconds(20)))
@@ -76,18 +76,17 @@ class ComponentDirewolfTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (pair_ && HasFailure()) {
-      pair_->KeepFiles();
-      std::cout << "--- trace of A:\n" << (a_ ? AgwClient::Escape(a_->trace) : "") << "\n--- trace of B:\n"
-                << (b_ ? AgwClient::Escape(b_->trace) : "") << "\nengine logs kept in " << pair_->Directory()
-                << "\n";
-    }
+    DirewolfTest::TearDown();
     a_.reset();
     b_.reset();
   }
 
+  std::string Report() override {
+    return "--- trace of A:\n" + (a_ ? AgwClient::Escape(a_->trace) : "") + "\n--- trace of B:\n" +
+           (b_ ? AgwClient::Escape(b_->trace) : "") + "\n";
+  }
+
   AsioEventLoop loop_;
-  std::unique_ptr<DirewolfPair> pair_;
   std::unique_ptr<Station> a_;
   std::unique_ptr<Station> b_;
 };

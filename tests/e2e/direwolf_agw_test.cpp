@@ -12,6 +12,7 @@
 #include "platform/text/text.h"
 #include "tests/e2e/agw_client.h"
 #include "tests/e2e/direwolf_pair.h"
+#include "tests/e2e/direwolf_test.h"
 #include "tests/e2e/e2e_settings.h"
 
 namespace tw::e2e {
@@ -41,25 +42,19 @@ std::uint16_t Le16(const std::string& d, std::size_t at) {
                                     (static_cast<std::uint8_t>(d[at + 1]) << 8));
 }
 
-class DirewolfAgwTest : public ::testing::Test {
+class DirewolfAgwTest : public DirewolfTest {
  protected:
   void SetUp() override {
-    std::string whyNot;
-    pair_ = DirewolfPair::Start(PairOptions(), whyNot);
-    if (!pair_) GTEST_SKIP() << "Dire Wolf cannot run here: " << whyNot;
+    DirewolfTest::SetUp();
+    if (IsSkipped()) return;
     std::string error;
     ASSERT_TRUE(a_.Connect(pair_->A().agwPort, error)) << error;
     ASSERT_TRUE(b_.Connect(pair_->B().agwPort, error)) << error;
   }
 
-  void TearDown() override {
-    if (!pair_ || !HasFailure()) return;
-    pair_->KeepFiles();
-    std::cout << a_.History() << b_.History() << "engine logs kept in " << pair_->Directory()
-              << "\n--- " << pair_->A().log << " ends:\n"
-              << DirewolfPair::Tail(pair_->A().log, 3000) << "\n--- " << pair_->B().log
-              << " ends:\n"
-              << DirewolfPair::Tail(pair_->B().log, 3000) << "\n";
+  std::string Report() override {
+    return a_.History() + b_.History() + "--- " + pair_->A().log + " ends:\n" + DirewolfPair::Tail(pair_->A().log, 3000) +
+           "\n--- " + pair_->B().log + " ends:\n" + DirewolfPair::Tail(pair_->B().log, 3000) + "\n";
   }
 
   const std::string& CallA() const { return pair_->A().call; }
@@ -111,7 +106,6 @@ class DirewolfAgwTest : public ::testing::Test {
     }
   }
 
-  std::unique_ptr<DirewolfPair> pair_;
   AgwClient a_{"A"};
   AgwClient b_{"B"};
 };

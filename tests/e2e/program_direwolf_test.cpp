@@ -14,6 +14,7 @@
 
 #include "tests/e2e/agw_client.h"
 #include "tests/e2e/direwolf_pair.h"
+#include "tests/e2e/direwolf_test.h"
 #include "tests/e2e/e2e_settings.h"
 #include "tests/program/program_rig.h"
 #include "tools/hostmode_client/hostmode_session.h"
@@ -29,12 +30,12 @@ using Clock = std::chrono::steady_clock;
 // acknowledgements; the limit leaves room for a loaded machine.
 constexpr std::chrono::seconds kMessageTimeout{180};
 
-class ProgramDirewolfTest : public ::testing::Test {
+class ProgramDirewolfTest : public DirewolfTest {
  protected:
   void SetUp() override {
+    DirewolfTest::SetUp();
+    if (IsSkipped()) return;
     std::string whyNot;
-    pair_ = DirewolfPair::Start(PairOptions(), whyNot);
-    if (!pair_) GTEST_SKIP() << "Dire Wolf cannot run here: " << whyNot;
     dir_ = program_test::TempDirectory();
     ASSERT_FALSE(dir_.empty());
     // Two modems on a loaded machine may take longer than the default stop
@@ -49,13 +50,13 @@ class ProgramDirewolfTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (pair_ && HasFailure()) {
-      pair_->KeepFiles();
-      std::cout << "--- tidewire:\n" << tidewire_.process.Output() << "--- station B:\n" << station_.History()
-                << "engine logs kept in " << pair_->Directory() << "\n";
-    }
+    DirewolfTest::TearDown();
     tidewire_.process.Kill();
     if (!dir_.empty()) std::filesystem::remove_all(dir_);
+  }
+
+  std::string Report() override {
+    return "--- tidewire:\n" + tidewire_.process.Output() + "--- station B:\n" + station_.History();
   }
 
   const std::string& CallA() const { return pair_->A().call; }
@@ -67,7 +68,6 @@ class ProgramDirewolfTest : public ::testing::Test {
     ASSERT_TRUE(station_.WaitForKind('C', kConnectTimeout)) << "B never reported the link";
   }
 
-  std::unique_ptr<DirewolfPair> pair_;
   std::string dir_;
   program_test::Tidewire tidewire_;
   AgwClient station_{"B"};

@@ -15,6 +15,7 @@
 #include "platform/loop/asio_event_loop.h"
 #include "tests/e2e/agw_client.h"
 #include "tests/e2e/direwolf_pair.h"
+#include "tests/e2e/direwolf_test.h"
 #include "tests/e2e/e2e_settings.h"
 
 namespace tw::e2e {
@@ -128,12 +129,11 @@ struct Station {
   std::string strayData;
 };
 
-class TL2DirewolfTest : public ::testing::Test {
+class TL2DirewolfTest : public DirewolfTest {
  protected:
   void SetUp() override {
-    std::string whyNot;
-    pair_ = DirewolfPair::Start(PairOptions(), whyNot);
-    if (!pair_) GTEST_SKIP() << "Dire Wolf cannot run here: " << whyNot;
+    DirewolfTest::SetUp();
+    if (IsSkipped()) return;
     a_ = std::make_unique<Station>(loop_, pair_->A());
     b_ = std::make_unique<Station>(loop_, pair_->B());
     a_->link.SetActive(true);
@@ -143,16 +143,15 @@ class TL2DirewolfTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (pair_ && HasFailure()) {
-      pair_->KeepFiles();
-      std::cout << "--- trace of A:\n"
-                << (a_ ? AgwClient::Escape(a_->trace) : "") << "\n--- trace of B:\n"
-                << (b_ ? AgwClient::Escape(b_->trace) : "") << "\nengine logs kept in "
-                << pair_->Directory() << "\n";
-    }
+    DirewolfTest::TearDown();
     // The links go before the loop that made their sockets.
     a_.reset();
     b_.reset();
+  }
+
+  std::string Report() override {
+    return "--- trace of A:\n" + (a_ ? AgwClient::Escape(a_->trace) : "") + "\n--- trace of B:\n" +
+           (b_ ? AgwClient::Escape(b_->trace) : "") + "\n";
   }
 
   template <class Done>
@@ -164,7 +163,6 @@ class TL2DirewolfTest : public ::testing::Test {
   const std::string& CallB() const { return pair_->B().call; }
 
   AsioEventLoop loop_;
-  std::unique_ptr<DirewolfPair> pair_;
   std::unique_ptr<Station> a_;
   std::unique_ptr<Station> b_;
 };

@@ -32,6 +32,7 @@
 
 #include "tests/e2e/agw_client.h"
 #include "tests/e2e/direwolf_pair.h"
+#include "tests/e2e/direwolf_test.h"
 #include "tests/e2e/e2e_settings.h"
 #include "tests/fbb/dialogue.h"
 #include "tests/fbb/fbb_bbs.h"
@@ -255,10 +256,10 @@ class FbbSessionTest : public ::testing::Test {
 // almost a whole minute for its forward.
 TEST_F(FbbSessionTest, DirewolfPair) {
   std::string whyNot;
-  auto pair = e2e::DirewolfPair::Start(e2e::PairOptions(), whyNot);
+  auto pair = e2e::StartPair(whyNot);
   if (!pair) GTEST_SKIP() << "Dire Wolf cannot run here: " << whyNot;
   RunSession(pair->A().agwPort, pair->B().agwPort);
-  if (HasFailure()) pair->KeepFiles();
+  if (HasFailure()) e2e::KeepAfterFailure(*pair, "");
   // The connect to the BBS's call as each engine logged it.
   for (const auto* engine : {&pair->A(), &pair->B()}) {
     std::istringstream log(e2e::DirewolfPair::Tail(engine->log, 200000));

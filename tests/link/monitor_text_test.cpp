@@ -133,6 +133,11 @@ TEST_F(MonitorText, PidShapesTheInformation) {
   EXPECT_EQ(Parse("1:Fm A To B <UI pid=CD >\ra\nb\nc\rd").info, "a\rb");
   EXPECT_EQ(Parse("1:Fm A To B <UI pid=CC >\ra\nb\nc\rd").info, "a\rb");
   EXPECT_EQ(Parse("1:Fm A To B <UI pid=CD >\rabc\rdef").info, "abc\r");
+  // Cut to 256 bytes first, then shaped: a first line that fills the cut
+  // gets its CR after it (found by the fuzzer).
+  const std::string full(300, 'x');
+  EXPECT_EQ(Parse("1:Fm A To B <UI pid=CD >\r" + full).info, full.substr(0, 256) + "\r");
+  EXPECT_EQ(Parse("1:Fm A To B <I R1 S2 pid=CC Len=300 >\r" + full).info, full.substr(0, 256) + "\r");
   EXPECT_EQ(Parse("1:Fm A To B <UI pid=F0 >\ra\nb\rc").info, "a\nb\rc");
   // Shaped down to nothing still reads as a CR of length one.
   MonitorHeader h = Parse("1:Fm A To B <UI pid=CF Len=4 >\r\nabc");
