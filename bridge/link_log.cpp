@@ -7,8 +7,6 @@ namespace tw {
 
 namespace {
 
-bool IsAlnum(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }
-
 std::string ByteCounts(std::uint64_t sent, std::uint64_t received) {
   return Cat(sent, " bytes sent, ", received, " received");
 }
@@ -83,23 +81,6 @@ std::string ConnectRefusalReason(const ConnectFacts& f) {
   return "a link between these calls on this radio port exists already";
 }
 
-bool IsAx25Address(std::string_view call) {
-  const std::size_t dash = call.find('-');
-  const std::string_view base = call.substr(0, dash);
-  if (base.empty() || base.size() > 6) return false;
-  for (char c : base) {
-    if (!IsAlnum(c)) return false;
-  }
-  if (dash == std::string_view::npos) return true;
-  const std::string_view ssid = call.substr(dash + 1);
-  if (ssid.empty() || ssid.size() > 2) return false;
-  int value = 0;
-  for (char c : ssid) {
-    if (c < '0' || c > '9') return false;
-    value = value * 10 + (c - '0');
-  }
-  return value <= 15;
-}
 
 std::string EnginePortsLine(const std::vector<std::string>& names) {
   std::string text = "engine radio ports:";

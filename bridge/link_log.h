@@ -60,9 +60,6 @@ struct ConnectFacts {
 };
 std::string ConnectRefusalReason(const ConnectFacts& facts);
 
-// Whether `call` is an AX.25 address: 1 to 6 letters or digits, then
-// optionally "-" and an SSID from 0 to 15 (no leading zero beyond "0").
-bool IsAx25Address(std::string_view call);
 // The rule, for messages that reject a call.
 inline constexpr std::string_view kAx25AddressRule =
     "a call-sign is 1 to 6 letters or digits, optionally followed by -SSID with SSID 0 to 15";

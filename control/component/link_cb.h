@@ -51,8 +51,4 @@ std::string_view UpperCallKey(std::string_view call);
 // keys are `keyA` and `keyB`, in either direction.
 bool SameLink(const LinkCB& link, int port, std::string_view keyA, std::string_view keyB);
 
-// An AX.25 address as text: 1 to 6 letters or digits, optionally "-" and an
-// SSID of 0 to 15.
-bool IsAx25Address(std::string_view call);
-
 }  // namespace tw

@@ -138,6 +138,20 @@ std::uint64_t DigitsValue(std::string_view digits) {
   return value;
 }
 
+bool IsAx25Address(std::string_view call) {
+  const std::size_t dash = call.find('-');
+  const std::string_view base = call.substr(0, dash);
+  if (base.empty() || base.size() > 6) return false;
+  for (char c : base) {
+    const bool letterOrDigit = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    if (!letterOrDigit) return false;
+  }
+  if (dash == std::string_view::npos) return true;
+  const std::string_view ssid = call.substr(dash + 1);
+  if (ssid.empty() || ssid.size() > 2 || !IsDigits(ssid)) return false;
+  return DigitsValue(ssid) <= 15;
+}
+
 bool Contains(std::string_view text, std::string_view part) {
   return text.find(part) != std::string_view::npos;
 }

@@ -42,6 +42,10 @@ std::string ReplaceChar(std::string_view text, char c, std::string_view with);
 // Not empty and only 0 to 9.
 bool IsDigits(std::string_view text);
 
+// Whether `call` is an AX.25 address: 1 to 6 letters or digits, optionally
+// followed by "-" and an SSID of 0 to 15.
+bool IsAx25Address(std::string_view call);
+
 // The bytes before the first NUL.
 std::string CopyToNul(std::string_view text);
 

@@ -52,19 +52,6 @@ TEST(LinkLog, EachEventIsOneLineNamingStreamCallsPortAndPath) {
   for (const auto& c : cases) EXPECT_EQ(c.line, c.want);
 }
 
-TEST(LinkLog, AnAx25AddressIsSixLettersOrDigitsAndAnSsidUpTo15) {
-  const struct {
-    const char* call;
-    bool valid;
-  } cases[] = {
-      {"N0CALL", true},   {"W1AW-15", true},  {"K1A-0", true},   {"A", true},         {"n0call-7", true},
-      {"N0CALL-16", false}, {"N0CALL-99", false}, {"THISISTOOLONG", false}, {"N0 CALL", false}, {"", false},
-      {"-1", false},       {"N0CALL-", false}, {"N0CALL-1A", false}, {"N0CALL-123", false}, {"N0-CALL-1", false},
-      {"ABCDEFG", false},  {"N0C*LL", false},
-  };
-  for (const auto& c : cases) EXPECT_EQ(IsAx25Address(c.call), c.valid) << c.call;
-}
-
 TEST(LinkLog, ARefusedConnectNamesTheFirstReasonThatApplies) {
   const struct {
     ConnectFacts facts;
