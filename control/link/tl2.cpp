@@ -78,7 +78,10 @@ void TL2::Open() {
   // A new connection replaces the old one, which is closed properly first.
   if (socket_->Active()) Close();
   portMax_ = kPortRecords;
-  for (PortInfo& record : ports_) record = PortInfo{};
+  if (portsWritten_) {
+    for (PortInfo& record : ports_) record = PortInfo{};
+    portsWritten_ = false;
+  }
   // Bytes of an earlier connection must never prefix this one's frames.
   EndSession();
   socket_->Connect(address_, static_cast<std::uint16_t>(port_));
@@ -97,6 +100,11 @@ void TL2::Close() {
 const PortInfo* TL2::PortRecord(int port) const {
   if (port < 1 || port > kPortRecords) return nullptr;
   return &ports_[static_cast<std::size_t>(port - 1)];
+}
+
+PortInfo& TL2::WritablePort(int port) {
+  portsWritten_ = true;
+  return ports_[static_cast<std::size_t>(port - 1)];
 }
 
 void TL2::ConnectionEnded() {

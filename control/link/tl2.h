@@ -175,6 +175,8 @@ class TL2 {
   TOnNotify OnDestroy;
 
  private:
+  // The record of port 1..kPortRecords, to be written; marks the table.
+  PortInfo& WritablePort(int port);
   void VOKConnect();
   void VOKDisc();
   void VOKError(const std::string& description);
@@ -230,6 +232,9 @@ class TL2 {
   bool loopBack_ = false;
   int loopBackPort_ = 0;
   std::array<PortInfo, kPortRecords> ports_{};
+  // Set by every write to a record, so that a new connection clears the
+  // table only when an earlier one filled something in.
+  bool portsWritten_ = false;
 };
 
 }  // namespace tw

@@ -114,7 +114,7 @@ void TL2::Decode(const Frame& frame) {
         if (data.size() < 4) return;
         int count = ByteOr0(data, 0) + 256 * ByteOr0(data, 1);
         if (port >= 1 && port <= kPortRecords) {
-          ports_[static_cast<std::size_t>(port - 1)].frames = ByteOr0(data, 0);
+          WritablePort(port).frames = ByteOr0(data, 0);
         }
         if (OnPortFrames) {
           log_.LogLine(4, "{L2} Fired Event <FOnPortFrames>");

@@ -29,7 +29,7 @@ void TL2::ParsePort(std::string_view data) {
       });
     }
     for (int n = 1; n <= portMax_; ++n) {
-      PortInfo& record = ports_[static_cast<std::size_t>(n - 1)];
+      PortInfo& record = WritablePort(n);
       record.portName = CopyToNul(SplitAt(rest, ";"));
       log_.LogLine(5, [&] { return Cat("{L2} <ParsePort> Port(", n, ") ", record.portName); });
       if (Contains(UpperText(record.portName), "LOOPBACK")) {
@@ -58,7 +58,7 @@ void TL2::ParsePort(std::string_view data) {
 void TL2::ParseParam(int port, std::string_view data) {
   Trap("ParseParam", [&] {
     if (port < 1 || port > kPortRecords) return;
-    PortInfo& r = ports_[static_cast<std::size_t>(port - 1)];
+    PortInfo& r = WritablePort(port);
     // A short reply leaves the missing capabilities at 0.
     r.onAirBaud = ByteOr0(data, 0);
     r.trafficLevel = ByteOr0(data, 1);
@@ -75,7 +75,7 @@ void TL2::ParseParam(int port, std::string_view data) {
 void TL2::ParseHeard(int port, std::string_view data) {
   Trap("ParseHeard", [&] {
     if (port < 1 || port > kPortRecords) return;
-    auto& heard = ports_[static_cast<std::size_t>(port - 1)].heard;
+    auto& heard = WritablePort(port).heard;
     for (std::string& slot : heard) {
       if (slot.empty()) {
         slot = CopyToNul(data);
