@@ -1,5 +1,7 @@
 #include "bridge/host_block.h"
 
+#include <algorithm>
+
 namespace tw {
 
 HostBlock splitblock(std::string_view block) {
@@ -14,21 +16,34 @@ HostBlock splitblock(std::string_view block) {
   return out;
 }
 
-// Runs without FEND or FESC are copied whole: most data has none.
+// Runs without FEND or FESC are copied whole: most data has none. Each of the
+// two bytes is looked for with its own search, which scans many bytes at a
+// time, and the search for the other is kept until it is passed.
+void AppendEscaped(std::string& out, std::string_view data) {
+  constexpr auto npos = std::string_view::npos;
+  std::size_t at = 0;
+  std::size_t fend = data.find(FEND);
+  std::size_t fesc = data.find(FESC);
+  while (true) {
+    const std::size_t end = std::min(fend, fesc);
+    if (end == npos) break;
+    out.append(data.substr(at, end - at));
+    out += FESC;
+    out += end == fend ? TFEND : TFESC;
+    at = end + 1;
+    if (end == fend) {
+      fend = data.find(FEND, at);
+    } else {
+      fesc = data.find(FESC, at);
+    }
+  }
+  out.append(data.substr(at));
+}
+
 std::string AX25toKAM(std::string_view data) {
   std::string out;
   out.reserve(data.size() + data.size() / 8);
-  std::size_t at = 0;
-  while (at < data.size()) {
-    // A plain loop: find_first_of asks memchr about each byte in turn.
-    std::size_t end = at;
-    while (end < data.size() && data[end] != FEND && data[end] != FESC) ++end;
-    out.append(data.substr(at, end - at));
-    if (end == data.size()) break;
-    out += FESC;
-    out += data[end] == FEND ? TFEND : TFESC;
-    at = end + 1;
-  }
+  AppendEscaped(out, data);
   return out;
 }
 

@@ -32,6 +32,8 @@ HostBlock splitblock(std::string_view block);
 
 // FEND travels as FESC TFEND and FESC as FESC TFESC.
 std::string AX25toKAM(std::string_view data);
+// The same, appended to `out`.
+void AppendEscaped(std::string& out, std::string_view data);
 
 // Undoes AX25toKAM. A FESC followed by anything else is dropped and the byte
 // after it kept as it is (not decoded again); a FESC at the end is dropped.

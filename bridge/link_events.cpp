@@ -137,12 +137,21 @@ void BridgeCore::OnAX25Receive(std::int32_t iChannelId, const std::string& szDat
   streams_[s].bytesReceived += szData.size();
   // Some clients keep only a few hundred bytes of a block: never more than
   // one engine frame's data, and within one AX.25 frame's size.
-  const std::string header = std::string("D1") + StreamTable::Letter(s);
+  const std::string_view data = szData;
   std::vector<std::string> blocks;
-  for (std::size_t at = 0; at < szData.size(); at += kMaxBlockData) {
-    blocks.push_back(Frame(header + AX25toKAM(std::string_view(szData).substr(at, kMaxBlockData))));
-  }
-  if (blocks.empty()) blocks.push_back(Frame(header));
+  std::size_t at = 0;
+  do {
+    const std::string_view piece = data.substr(at, kMaxBlockData);
+    std::string block;
+    block.reserve(piece.size() + piece.size() / 8 + 6);
+    block += FEND;
+    block += "D1";
+    block += StreamTable::Letter(s);
+    AppendEscaped(block, piece);
+    block += FEND;
+    blocks.push_back(std::move(block));
+    at += piece.size();
+  } while (at < data.size());
   TellClient(s, blocks);
 }
 

@@ -97,7 +97,12 @@ HRESULT Call(Target& target, const Member& member, const DISPPARAMS& params, VAR
       return hr;
     }
   }
-  const std::vector<Value> before = args;
+  // Only by-reference arguments are compared after the call; copying the
+  // others would copy every data block once more.
+  std::vector<Value> before(args.size());
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (member.parameters[i].byRef) before[i] = args[i];
+  }
   Value value;
   member.call(target, args.data(), value);
   for (std::size_t i = 0; i < args.size(); ++i) {

@@ -73,9 +73,11 @@ TWCOM_API BSTR TwBstrFromBytes(const char* bytes, UINT length) {
 
 TWCOM_API HRESULT TwBstrToBytes(BSTR text, char* buffer, UINT size, UINT* length) {
   const UINT count = SysStringLen(text);
-  for (UINT i = 0; i < count; ++i) {
-    if (text[i] > 0xFF) return DISP_E_TYPEMISMATCH;
-  }
+  // Every character is looked at, with no early exit, so that the compiler
+  // checks many at once: this runs for each data block in both directions.
+  OLECHAR high = 0;
+  for (UINT i = 0; i < count; ++i) high = static_cast<OLECHAR>(high | text[i]);
+  if (high > 0xFF) return DISP_E_TYPEMISMATCH;
   if (length != nullptr) *length = count;
   if (buffer == nullptr || size <= count) return E_NOT_SUFFICIENT_BUFFER;
   for (UINT i = 0; i < count; ++i) buffer[i] = static_cast<char>(static_cast<unsigned char>(text[i]));
