@@ -17,10 +17,16 @@ CC=clang-14 CXX=clang++-14 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelW
   -DTW_FUZZ=ON -DTW_TESTS=OFF -DTW_BENCH=OFF >/dev/null
 cmake --build "$dir" --target fuzz_all -j "$(nproc)"
 
+# Each line of fuzz_targets.txt: a target's name and the libFuzzer flags it
+# runs with.
+declare -A flags
+while read -r name options; do
+  [[ -n $name ]] && flags[$name]=$options
+done <"$dir/fuzz/fuzz_targets.txt"
 if (($#)); then
   targets=("$@")
 else
-  mapfile -t targets < <(grep -v '^$' "$dir/fuzz/fuzz_targets.txt")
+  mapfile -t targets < <(cut -d' ' -f1 "$dir/fuzz/fuzz_targets.txt" | grep -v '^$')
 fi
 
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -30,8 +36,9 @@ for target in "${targets[@]}"; do
   crashes=fuzz-corpus/$target-crashes
   mkdir -p "$corpus" "$crashes"
   echo "== $target for ${seconds}s"
+  read -ra options <<<"${flags[$target]:-}"
   if ! "$dir/bin/$target" "$corpus" -max_total_time="$seconds" -print_final_stats=1 \
-      -artifact_prefix="$crashes/" 2>"$dir/fuzz/$target.log"; then
+      -artifact_prefix="$crashes/" "${options[@]}" 2>"$dir/fuzz/$target.log"; then
     echo "!! $target failed; see $dir/fuzz/$target.log and $crashes/"
     status=1
   fi
