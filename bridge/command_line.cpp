@@ -108,9 +108,12 @@ CommandLine cmdargs(std::string_view text) {
     fields.resize(5);
   }
 
+  // The call is checked as typed: taking a zero SSID off first would let
+  // "N0BBS-0-0" pass as "N0BBS-0", a call that reads back as another.
+  const std::string typed = UpperText(fields[0]);
   line.mycall = UpperText(BareCall(fields[0]));
-  if (!line.mycall.empty() && !IsAx25Address(line.mycall)) {
-    line.error = CallError(text, fields.size() == 1, UpperText(fields[0]));
+  if (!typed.empty() && !IsAx25Address(typed)) {
+    line.error = CallError(text, fields.size() == 1, typed);
     return line;
   }
   auto port = [&](std::size_t index, int& value, const char* what, int high) {

@@ -42,6 +42,9 @@ TEST(CommandLine, FieldsDefaultsAndStartUpErrors) {
       {"THISISTOOLONG,2", "THISISTOOLONG", 1, true, 8000, 8200, false, "\"THISISTOOLONG\" is not an AX.25 address"},
       {"N0 CALL,2", "N0 CALL", 1, true, 8000, 8200, false, "\"N0 CALL\" is not an AX.25 address"},
       {"N0CALL-15,2", "N0CALL-15", 2, true, 8000, 8200, false, ""},
+      // Checked as typed, before a zero SSID comes off.
+      {"N0BBS-0-0", "N0BBS-0", 1, true, 8000, 8200, false, "\"N0BBS-0-0\" is not an AX.25 address"},
+      {"-0,2", "", 1, true, 8000, 8200, false, "\"-0\" is not an AX.25 address"},
       // Words a shell split: the fields were meant.
       {"N0CALL 1 true 8000 8200", "N0CALL 1 TRUE 8000 8200", 1, true, 8000, 8200, false,
        "the command line \"N0CALL 1 true 8000 8200\" is several words: the fields are separated by commas: "
