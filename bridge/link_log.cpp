@@ -81,7 +81,6 @@ std::string ConnectRefusalReason(const ConnectFacts& f) {
   return "a link between these calls on this radio port exists already";
 }
 
-
 std::string EnginePortsLine(const std::vector<std::string>& names) {
   std::string text = "engine radio ports:";
   for (std::size_t i = 0; i < names.size(); ++i) {

@@ -18,5 +18,4 @@ bool SameLink(const LinkCB& link, int port, std::string_view keyA, std::string_v
          ((link.fromKey == keyA && link.toKey == keyB) || (link.fromKey == keyB && link.toKey == keyA));
 }
 
-
 }  // namespace tw
